@@ -1,0 +1,139 @@
+#include "dice.h"
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<int> Digits()
+{
+    return {DiceDigits[0], DiceDigits[1], DiceDigits[2], DiceDigits[3]};
+}
+
+std::string Line()
+{
+    int length = FormatDigits();
+    EXPECT_EQ(length, (int)strlen(szLine));
+    return std::string(szLine, length);
+}
+
+// 2038-01-19 03:14:08 UTC, the first second a signed 32-bit count cannot hold.
+const int64_t kFirstSecondAfter2038 = 2147483648LL;
+
+}  // namespace
+
+// Runs first (tests run in the order they are defined): nothing has rolled yet.
+TEST(DisplayLine, ShowsFourZerosBeforeAnyRoll)
+{
+    EXPECT_EQ(Line(), " 0, 0, 0, 0");
+}
+
+TEST(Generator, KnownSeedsGiveKnownDigits)
+{
+    struct { uint32_t seed; std::vector<int> digits; } cases[] = {
+        {0, {6, 0, 2, 0}},
+        {1, {0, 2, 0, 6}},
+        {2, {2, 4, 7, 2}},
+        {60, {4, 1, 1, 7}},
+        {0xFFFFFFFFu, {1, 6, 4, 2}},
+    };
+    for (const auto &c : cases) {
+        RollDigitsAt(c.seed);
+        EXPECT_EQ(Digits(), c.digits) << "seed " << c.seed;
+    }
+}
+
+TEST(Generator, DrawsStayInRangeAndDigitsAreDecimal)
+{
+    SeedRandom(0x80000000u);
+    for (int i = 0; i < 100000; i++) {
+        int r = NextRandom();
+        ASSERT_GE(r, 0);
+        ASSERT_LE(r, 32767);
+    }
+    for (int64_t t = 0; t < 5000; t++) {
+        RollDigitsAt(t * 7919);
+        for (int d : Digits()) {
+            ASSERT_GE(d, 0);
+            ASSERT_LE(d, 9);
+        }
+    }
+}
+
+TEST(DisplayLine, IsElevenCharactersAfterRolls)
+{
+    RollDigitsAt(0);
+    EXPECT_EQ(Line(), " 6, 0, 2, 0");
+    RollDigitsAt(60);
+    EXPECT_EQ(Line(), " 4, 1, 1, 7");
+    for (int64_t t = 1700000000; t < 1700000100; t++) {
+        RollDigitsAt(t);
+        std::string line = Line();
+        ASSERT_EQ(line.size(), 11u);
+        for (int i = 0; i < 4; i++) {
+            EXPECT_EQ(line[i * 3], ' ');
+            EXPECT_EQ(line[i * 3 + 1], '0' + DiceDigits[i]);
+            if (i < 3) {
+                EXPECT_EQ(line[i * 3 + 2], ',');
+            }
+        }
+    }
+}
+
+TEST(Clock, RollsInTheSameSecondAgree)
+{
+    RollDigitsAt(1765000000);
+    std::vector<int> first = Digits();
+    RollDigitsAt(1765000000);
+    EXPECT_EQ(Digits(), first);
+
+    // The real clock: retry if the second ticked over between the two rolls.
+    for (int attempt = 0; attempt < 3; attempt++) {
+        int64_t before = ReadClock();
+        RollDigits();
+        first = Digits();
+        RollDigits();
+        if (ReadClock() != before) continue;
+        EXPECT_EQ(Digits(), first);
+        RollDigitsAt(before);
+        EXPECT_EQ(Digits(), first) << "RollDigits must seed from the clock's second";
+        return;
+    }
+    FAIL() << "the clock never stayed in one second";
+}
+
+TEST(Clock, ReadsAWholeSecondCountThatIsNotStuck)
+{
+    int64_t now = ReadClock();
+    EXPECT_GT(now, 1700000000);  // later than November 2023
+    EXPECT_NE(now, -1);
+}
+
+TEST(Clock, KeepsRollingAfter2038)
+{
+    // Seeds are the low 32 bits, so the seconds before the wrap are unchanged...
+    EXPECT_EQ(SeedFromTime(kFirstSecondAfter2038 - 1), 0x7FFFFFFFu);
+    EXPECT_EQ(SeedFromTime(kFirstSecondAfter2038), 0x80000000u);
+    EXPECT_EQ(SeedFromTime(0x100000005LL), 5u);
+
+    // ...and the digits keep changing from second to second after it.
+    std::set<std::vector<int>> seen;
+    for (int64_t t = kFirstSecondAfter2038; t < kFirstSecondAfter2038 + 60; t++) {
+        RollDigitsAt(t);
+        seen.insert(Digits());
+    }
+    EXPECT_GT(seen.size(), 50u);
+}
+
+TEST(Clock, FailedClockRollsOneSixFourTwo)
+{
+    EXPECT_EQ(SeedFromTime(-1), 0xFFFFFFFFu);
+    RollDigitsAt(-1);
+    EXPECT_EQ(Digits(), (std::vector<int>{1, 6, 4, 2}));
+    EXPECT_EQ(Line(), " 1, 6, 4, 2");
+}
