@@ -1,0 +1,451 @@
+// Drives the real dice window on the Win32 API and reads back what the
+// platform reports: texts, menus, sizes, painted pixels, message boxes and
+// exit codes.  Message boxes are answered from a WH_CBT hook.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "dice.h"
+#include "dice_window.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int);
+
+namespace {
+
+// The expected Shift_JIS bytes, made from UTF-8 by the platform's own
+// converters rather than copied from the program.
+std::string Sjis(const char *utf8)
+{
+    wchar_t wide[256];
+    char bytes[512];
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 256);
+    WideCharToMultiByte(932, 0, wide, -1, bytes, sizeof bytes, NULL, NULL);
+    return bytes;
+}
+
+std::string WindowText(HWND hwnd)
+{
+    char text[512] = "";
+    GetWindowTextA(hwnd, text, sizeof text);
+    return text;
+}
+
+// Pumps this thread's messages until done() holds or the time is up.
+template <typename Done>
+bool PumpUntil(Done done, DWORD timeoutMs = 5000)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        MSG msg;
+        while (PeekMessageA(&msg, NULL, 0, 0, PM_REMOVE)) {
+            if (msg.message == WM_QUIT) {  // keep it for the test to see
+                PostQuitMessage((int)msg.wParam);
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        if (done()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        MsgWaitForMultipleObjects(0, NULL, FALSE, 20, QS_ALLINPUT);
+    }
+}
+
+// Removes a pending WM_QUIT and returns its code, or -2 when there is none.
+int TakeQuitCode()
+{
+    MSG msg;
+    if (PeekMessageA(&msg, NULL, WM_QUIT, WM_QUIT, PM_REMOVE)) return (int)msg.wParam;
+    return -2;
+}
+
+// What a message box showed, as the CBT hook saw it on activation.
+struct SeenBox {
+    HWND owner;
+    std::string caption, text;
+    bool yes, no, ok, icon;
+};
+std::vector<SeenBox> boxes;
+int boxAnswer = IDNO;  // taken when the box has that button, else OK
+HHOOK cbtHook;
+
+bool HasVisibleIcon(HWND box)
+{
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        LONG style = GetWindowLongA(child, GWL_STYLE);
+        char cls[32];
+        GetClassNameA(child, cls, sizeof cls);
+        if (!lstrcmpiA(cls, "Static") && (style & SS_TYPEMASK) == SS_ICON && (style & WS_VISIBLE) &&
+            SendMessageA(child, STM_GETICON, 0, 0))
+            return true;
+    }
+    return false;
+}
+
+LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    char cls[32];
+    if (code == HCBT_ACTIVATE && GetClassNameA((HWND)wParam, cls, sizeof cls) && !strcmp(cls, "#32770")) {
+        HWND box = (HWND)wParam;
+        char text[512] = "";
+        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the message's static
+        SeenBox seen = {GetWindow(box, GW_OWNER), WindowText(box), text,
+                        GetDlgItem(box, IDYES) != NULL, GetDlgItem(box, IDNO) != NULL,
+                        GetDlgItem(box, IDOK) != NULL, HasVisibleIcon(box)};
+        boxes.push_back(seen);
+        int answer = GetDlgItem(box, boxAnswer) ? boxAnswer : IDOK;
+        PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), (LPARAM)GetDlgItem(box, answer));
+    }
+    return CallNextHookEx(cbtHook, code, wParam, lParam);
+}
+
+// Compares the client area at (10, 10) with the line drawn by TextOutA in
+// the default font on white, plus a margin that must stay white.
+bool LineIsPainted(HWND hwnd, const char *line)
+{
+    HDC windowDc = GetDC(hwnd);
+    int length = lstrlenA(line);
+    SIZE extent;
+    GetTextExtentPoint32A(windowDc, line, length, &extent);
+    int width = extent.cx + 30, height = extent.cy + 4;
+
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    std::vector<DWORD> pixels[2];
+    for (int i = 0; i < 2; i++) {
+        HDC memDc = CreateCompatibleDC(windowDc);
+        HBITMAP bitmap = CreateCompatibleBitmap(windowDc, width, height);
+        HGDIOBJ old = SelectObject(memDc, bitmap);
+        if (i == 0) {
+            BitBlt(memDc, 0, 0, width, height, windowDc, 10, 10, SRCCOPY);
+        } else {
+            RECT all = {0, 0, width, height};
+            FillRect(memDc, &all, (HBRUSH)GetStockObject(WHITE_BRUSH));
+            TextOutA(memDc, 0, 0, line, length);
+        }
+        SelectObject(memDc, old);
+        pixels[i].resize(width * height);
+        GetDIBits(memDc, bitmap, 0, height, pixels[i].data(), &info, DIB_RGB_COLORS);
+        DeleteObject(bitmap);
+        DeleteDC(memDc);
+    }
+    ReleaseDC(hwnd, windowDc);
+    return pixels[0] == pixels[1];
+}
+
+bool LineIsPaintedSoon(HWND hwnd, const char *line)
+{
+    return PumpUntil([&] { return LineIsPainted(hwnd, line); });
+}
+
+std::string ExpectedLine(int d0, int d1, int d2, int d3)
+{
+    char line[32];
+    wsprintfA(line, "%2d,%2d,%2d,%2d", d0, d1, d2, d3);
+    return line;
+}
+
+class DiceWindow : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        RegisterDiceClass(GetModuleHandleA(NULL));
+        cbtHook = SetWindowsHookExA(WH_CBT, CbtProc, NULL, GetCurrentThreadId());
+    }
+    static void TearDownTestSuite() { UnhookWindowsHookEx(cbtHook); }
+
+    void SetUp() override
+    {
+        boxes.clear();
+        boxAnswer = IDNO;
+        hwnd = CreateDiceWindow(GetModuleHandleA(NULL));
+        ASSERT_NE(hwnd, (HWND)NULL);
+        SetForegroundWindow(hwnd);
+        PumpUntil([] { return false; }, 100);
+    }
+    void TearDown() override
+    {
+        if (IsWindow(hwnd)) DestroyWindow(hwnd);
+        TakeQuitCode();
+    }
+
+    // Rolls with one key press and returns the line of that second,
+    // retrying when the clock ticks over during the press.
+    std::string PressKey()
+    {
+        for (;;) {
+            int64_t before = ReadClock();
+            SendMessageA(hwnd, WM_KEYDOWN, 'A', 1);
+            if (ReadClock() != before) continue;
+            // The digits of that second, worked out without disturbing the
+            // window's own.
+            int32_t shown[4];
+            memcpy(shown, DiceDigits, sizeof shown);
+            RollDigitsAt(before);
+            std::string line = ExpectedLine(DiceDigits[0], DiceDigits[1], DiceDigits[2], DiceDigits[3]);
+            memcpy(DiceDigits, shown, sizeof shown);
+            return line;
+        }
+    }
+
+    HWND hwnd = NULL;
+};
+
+TEST_F(DiceWindow, KeyDownRollsAndRepaintsTheLineSysKeyDoesNot)
+{
+    // Nothing has rolled in this process yet: the window shows four zeros.
+    ASSERT_TRUE(LineIsPaintedSoon(hwnd, " 0, 0, 0, 0"));
+
+    std::string line = PressKey();
+    EXPECT_NE(line, " 0, 0, 0, 0");
+    EXPECT_TRUE(LineIsPaintedSoon(hwnd, line.c_str())) << "expected " << line;
+    // A second press in the same second paints the same digits.
+    EXPECT_TRUE(LineIsPaintedSoon(hwnd, PressKey().c_str()));
+
+    // Alt+X and F10 arrive as WM_SYSKEYDOWN: no roll, nothing to repaint.
+    int32_t marker[4] = {9, 8, 7, 6};
+    memcpy(DiceDigits, marker, sizeof marker);
+    UpdateWindow(hwnd);
+    SendMessageA(hwnd, WM_SYSKEYDOWN, 'X', 0x20000001);
+    SendMessageA(hwnd, WM_SYSKEYDOWN, VK_F10, 1);
+    EXPECT_EQ(memcmp(DiceDigits, marker, sizeof marker), 0);
+    EXPECT_FALSE(GetUpdateRect(hwnd, NULL, FALSE));
+
+    char status[256] = "";
+    SendMessageA(hStatus, SB_GETTEXTA, 0, (LPARAM)status);
+    EXPECT_EQ(std::string(status), Sjis("どれかキーを押すとスタート")) << "the status bar never changes";
+}
+
+TEST_F(DiceWindow, HasItsTitleSizeStyleStatusBarAndMenus)
+{
+    EXPECT_EQ(WindowText(hwnd), Sjis("VELDRANO用サイコロ"));
+    char cls[32];
+    GetClassNameA(hwnd, cls, sizeof cls);
+    EXPECT_STREQ(cls, "VELDRANO");
+    EXPECT_EQ(GetClassLongPtrA(hwnd, GCL_STYLE), (ULONG_PTR)(CS_HREDRAW | CS_VREDRAW));
+    EXPECT_EQ(GetClassLongPtrA(hwnd, GCLP_HBRBACKGROUND), (ULONG_PTR)GetStockObject(WHITE_BRUSH));
+    LONG style = GetWindowLongA(hwnd, GWL_STYLE);
+    EXPECT_EQ(style & 0x10CF0000, 0x10CF0000) << std::hex << style;
+    EXPECT_EQ(GetWindowLongA(hwnd, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, 0);
+    RECT frame;
+    GetWindowRect(hwnd, &frame);
+    EXPECT_EQ(frame.right - frame.left, 230);
+    EXPECT_EQ(frame.bottom - frame.top, 150);
+
+    EXPECT_EQ(GetParent(hStatus), hwnd);
+    EXPECT_EQ(GetDlgCtrlID(hStatus), IDC_STATUSBAR);
+    GetClassNameA(hStatus, cls, sizeof cls);
+    EXPECT_STREQ(cls, STATUSCLASSNAMEA);
+    style = GetWindowLongA(hStatus, GWL_STYLE);
+    EXPECT_EQ(style & 0x50000103, 0x50000103) << std::hex << style;
+
+    // Menu bar, in display order: text, then the drop-down's command ids.
+    struct Item { const char *text; UINT id; };
+    struct Drop { const char *text; HMENU menu; std::vector<Item> items; } drops[] = {
+        {"FILE(&F)", hFileMenu, {{"終了(&X)", IDM_EXIT}}},
+        {"HELP(&H)", hHelpMenu, {{"使い方(&U)", IDM_USAGE}, {"About(&A)", IDM_ABOUT}}},
+    };
+    HMENU bar = GetMenu(hwnd);
+    ASSERT_EQ(bar, hMenuBar);
+    ASSERT_EQ(GetMenuItemCount(bar), 2);
+    auto check = [](HMENU menu, int position, const char *utf8, UINT id, HMENU sub) {
+        char text[128] = "";
+        MENUITEMINFOA info = {};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_STRING | MIIM_ID | MIIM_SUBMENU | MIIM_FTYPE | MIIM_STATE;
+        info.dwTypeData = text;
+        info.cch = sizeof text;
+        ASSERT_TRUE(GetMenuItemInfoA(menu, position, TRUE, &info));
+        EXPECT_EQ(std::string(text), Sjis(utf8));
+        EXPECT_EQ(info.fType, (UINT)MFT_STRING) << utf8;
+        EXPECT_EQ(info.fState, 0u) << utf8;
+        EXPECT_EQ(info.hSubMenu, sub) << utf8;
+        if (!sub) {
+            EXPECT_EQ(info.wID, id) << utf8;
+        }
+    };
+    for (int i = 0; i < 2; i++) {
+        check(bar, i, drops[i].text, 0, drops[i].menu);
+        ASSERT_EQ(GetMenuItemCount(drops[i].menu), (int)drops[i].items.size());
+        for (size_t j = 0; j < drops[i].items.size(); j++)
+            check(drops[i].menu, (int)j, drops[i].items[j].text, drops[i].items[j].id, NULL);
+    }
+}
+
+TEST_F(DiceWindow, StatusBarAndLineFollowAResize)
+{
+    std::string line = ExpectedLine(DiceDigits[0], DiceDigits[1], DiceDigits[2], DiceDigits[3]);
+    for (SIZE size : {SIZE{400, 300}, SIZE{260, 170}}) {
+        SetWindowPos(hwnd, NULL, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER);
+        RECT client, bar;
+        GetClientRect(hwnd, &client);
+        GetWindowRect(hStatus, &bar);
+        MapWindowPoints(NULL, hwnd, (POINT *)&bar, 2);
+        EXPECT_EQ(bar.left, 0);
+        EXPECT_EQ(bar.right, client.right) << "status bar spans the new width";
+        EXPECT_EQ(bar.bottom, client.bottom) << "status bar sits on the new bottom edge";
+        EXPECT_TRUE(LineIsPaintedSoon(hwnd, line.c_str()));
+    }
+}
+
+TEST_F(DiceWindow, EveryWayOutAsksAndOnlyYesQuits)
+{
+    std::string line = PressKey();
+    int32_t before[4];
+    memcpy(before, DiceDigits, sizeof before);
+
+    // Close button, system menu and Alt+F4 come as WM_CLOSE or SC_CLOSE.
+    SendMessageA(hwnd, WM_CLOSE, 0, 0);
+    SendMessageA(hwnd, WM_COMMAND, IDM_EXIT, 0);
+    SendMessageA(hwnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    SendMessageA(hwnd, WM_SYSKEYDOWN, VK_F4, 0x20000001);
+    PumpUntil([] { return boxes.size() >= 4; }, 3000);
+    ASSERT_EQ(boxes.size(), 4u);
+    for (const SeenBox &box : boxes) {
+        EXPECT_EQ(box.owner, hwnd);
+        EXPECT_EQ(box.caption, Sjis("確認"));
+        EXPECT_EQ(box.text, Sjis("終了してもよろしいですか"));
+        EXPECT_TRUE(box.yes && box.no) << "Yes and No";
+        EXPECT_TRUE(box.icon) << "question icon";
+    }
+    EXPECT_TRUE(IsWindow(hwnd)) << "No keeps the window";
+    EXPECT_EQ(memcmp(DiceDigits, before, sizeof before), 0) << "No keeps the digits";
+    EXPECT_EQ(TakeQuitCode(), -2);
+    EXPECT_TRUE(LineIsPaintedSoon(hwnd, line.c_str()));
+
+    boxAnswer = IDYES;
+    SendMessageA(hwnd, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_FALSE(IsWindow(hwnd)) << "Yes destroys the window";
+    EXPECT_EQ(TakeQuitCode(), 0);
+}
+
+TEST_F(DiceWindow, UsageAndAboutShowTheirTexts)
+{
+    SendMessageA(hwnd, WM_COMMAND, IDM_USAGE, 0);
+    SendMessageA(hwnd, WM_COMMAND, IDM_ABOUT, 0);
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].caption, Sjis("使い方"));
+    EXPECT_EQ(boxes[0].text, Sjis("どれかキーを押すとスタート!!"));
+    EXPECT_EQ(boxes[1].caption, "About");
+    EXPECT_EQ(boxes[1].text, Sjis("Copyright (C) 2026 VELDRANO Dice Project\n"
+                                  "VELDRANO用サイコロソフト\n"
+                                  "https://veldrano.example/"));
+    for (const SeenBox &box : boxes) {
+        EXPECT_EQ(box.owner, hwnd);
+        EXPECT_TRUE(box.ok);
+        EXPECT_FALSE(box.yes || box.no) << "OK only";
+        EXPECT_FALSE(box.icon) << "no icon";
+    }
+    EXPECT_TRUE(IsWindow(hwnd));
+
+    // Identifiers that are not the window's own go to the default procedure.
+    EXPECT_EQ(SendMessageA(hwnd, WM_COMMAND, 12345, 0), 0);
+    EXPECT_EQ(boxes.size(), 2u);
+}
+
+// WinMain itself, in this process: a class that is already registered makes
+// it return -1 without a word; a whole run returns the quit code 0.
+class Start : public DiceWindow {
+protected:
+    void SetUp() override { boxes.clear(); }
+    void TearDown() override {}
+};
+
+HWND createdMain;
+LRESULT CALLBACK CloseOnCreate(int code, WPARAM wParam, LPARAM lParam)
+{
+    char cls[32];
+    if (code == HCBT_CREATEWND && GetClassNameA((HWND)wParam, cls, sizeof cls) && !strcmp(cls, "VELDRANO")) {
+        createdMain = (HWND)wParam;
+        PostMessageA(createdMain, WM_CLOSE, 0, 0);
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+TEST_F(Start, FailsWithMinusOneWhenTheClassExistsAndRunsToZero)
+{
+    HINSTANCE instance = GetModuleHandleA(NULL);
+    EXPECT_EQ(WinMain(instance, NULL, (LPSTR) "", SW_SHOWNORMAL), -1);
+    EXPECT_TRUE(boxes.empty()) << "a failed start shows nothing";
+
+    ASSERT_TRUE(UnregisterClassA("VELDRANO", instance));
+    HHOOK closer = SetWindowsHookExA(WH_CBT, CloseOnCreate, NULL, GetCurrentThreadId());
+    boxAnswer = IDYES;
+    EXPECT_EQ(WinMain(instance, NULL, (LPSTR) "--ignored argument", SW_HIDE), 0);
+    UnhookWindowsHookEx(closer);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].owner, createdMain);
+    EXPECT_FALSE(IsWindow(createdMain));
+}
+
+// The program file users run: start it, find its window, quit through the
+// question and read its exit code.
+struct ProcessWindow { DWORD pid; const char *cls; HWND found; };
+BOOL CALLBACK FindProcessWindow(HWND hwnd, LPARAM param)
+{
+    ProcessWindow *want = (ProcessWindow *)param;
+    DWORD pid = 0;
+    char cls[32];
+    GetWindowThreadProcessId(hwnd, &pid);
+    if (pid == want->pid && GetClassNameA(hwnd, cls, sizeof cls) && !strcmp(cls, want->cls) &&
+        IsWindowVisible(hwnd)) {
+        want->found = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND WaitForProcessWindow(DWORD pid, const char *cls)
+{
+    ProcessWindow want = {pid, cls, NULL};
+    PumpUntil([&] {
+        EnumWindows(FindProcessWindow, (LPARAM)&want);
+        return want.found != NULL;
+    }, 15000);
+    return want.found;
+}
+
+TEST(ProgramFile, StartsShowsItsWindowAndQuitsWithZero)
+{
+    char path[MAX_PATH];
+    GetModuleFileNameA(NULL, path, MAX_PATH);
+    strcpy(strrchr(path, '\\') + 1, "veldrano-dice.exe");
+    char commandLine[MAX_PATH + 32];
+    wsprintfA(commandLine, "\"%s\" --any /arguments", path);
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessA(path, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+        << path;
+
+    HWND main = WaitForProcessWindow(process.dwProcessId, "VELDRANO");
+    ASSERT_NE(main, (HWND)NULL) << "no window from " << path;
+    EXPECT_EQ(WindowText(main), Sjis("VELDRANO用サイコロ"));
+
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    HWND question = WaitForProcessWindow(process.dwProcessId, "#32770");
+    ASSERT_NE(question, (HWND)NULL) << "closing asks first";
+    EXPECT_EQ(WindowText(question), Sjis("確認"));
+    PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), (LPARAM)GetDlgItem(question, IDYES));
+
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
+    DWORD exitCode = 1234;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    EXPECT_EQ(exitCode, 0u);
+    if (exitCode == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+}
+
+}  // namespace
