@@ -3,11 +3,13 @@
 // exit codes.  Message boxes are answered from a WH_CBT hook.
 #include <windows.h>
 #include <commctrl.h>
+#include <psapi.h>
 
 #include <gtest/gtest.h>
 
 #include <string.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -353,6 +355,50 @@ TEST_F(DiceWindow, UsageAndAboutShowTheirTexts)
     EXPECT_EQ(boxes.size(), 2u);
 }
 
+// Random keyboard, mouse and menu input from a fixed seed, so that a
+// failure replays: no crash, no hang, the line always well formed, and every
+// message box one that the input asked for, answered and gone.
+TEST_F(DiceWindow, SurvivesRandomInputFromAFixedSeed)
+{
+    const unsigned seed = 20261208;
+    std::mt19937 random(seed);
+    const UINT commands[] = {IDM_EXIT, IDM_USAGE, IDM_ABOUT, 0, 1, 40000, 40004, 65535};
+    const UINT mouse[] = {WM_MOUSEMOVE, WM_LBUTTONDOWN, WM_LBUTTONUP, WM_RBUTTONDOWN,
+                          WM_RBUTTONUP, WM_LBUTTONDBLCLK, WM_MOUSEWHEEL};
+    size_t expectedBoxes = 0;
+    for (int event = 0; event < 1000; event++) {
+        SCOPED_TRACE(testing::Message() << "seed " << seed << ", event " << event);
+        int kind = random() % 4;
+        WPARAM key = 0x08 + random() % 0x80;
+        LPARAM point = MAKELPARAM(random() % 260, random() % 180);
+        if (kind == 0) {
+            SendMessageA(hwnd, WM_KEYDOWN, key, 1);
+        } else if (kind == 1) {
+            // Alt with a key other than F4, which would ask to quit.
+            SendMessageA(hwnd, WM_SYSKEYDOWN, key == VK_F4 ? VK_F5 : key, 0x20000001);
+        } else if (kind == 2) {
+            SendMessageA(hwnd, mouse[random() % 7], random() % 2 ? MK_LBUTTON : 0, point);
+        } else {
+            UINT id = commands[random() % 8];
+            if (id == IDM_EXIT || id == IDM_USAGE || id == IDM_ABOUT) expectedBoxes++;
+            SendMessageA(hwnd, WM_COMMAND, id, 0);
+        }
+        ASSERT_TRUE(IsWindow(hwnd));
+        ASSERT_EQ(boxes.size(), expectedBoxes);
+        int length = FormatDigits();
+        ASSERT_EQ(length, 11);
+        for (int i = 0; i < 4; i++) {
+            ASSERT_TRUE(szLine[i * 3] == ' ' && szLine[i * 3 + 1] >= '0' && szLine[i * 3 + 1] <= '9');
+            ASSERT_TRUE(i == 3 || szLine[i * 3 + 2] == ',');
+        }
+    }
+    PumpUntil([] { return false; }, 200);  // let anything pending arrive
+    HWND box = FindWindowA("#32770", NULL);
+    EXPECT_FALSE(box && GetWindowThreadProcessId(box, NULL) == GetCurrentThreadId())
+        << "a message box was left open";
+    EXPECT_TRUE(LineIsPaintedSoon(hwnd, szLine));
+}
+
 // WinMain itself, in this process: a class that is already registered makes
 // it return -1 without a word; a whole run returns the quit code 0.
 class Start : public DiceWindow {
@@ -415,37 +461,120 @@ HWND WaitForProcessWindow(DWORD pid, const char *cls)
     return want.found;
 }
 
-TEST(ProgramFile, StartsShowsItsWindowAndQuitsWithZero)
+// Starts the program file that sits beside this test program.
+PROCESS_INFORMATION StartProgramFile(const char *arguments)
 {
     char path[MAX_PATH];
     GetModuleFileNameA(NULL, path, MAX_PATH);
     strcpy(strrchr(path, '\\') + 1, "veldrano-dice.exe");
-    char commandLine[MAX_PATH + 32];
-    wsprintfA(commandLine, "\"%s\" --any /arguments", path);
-
+    char commandLine[MAX_PATH + 64];
+    wsprintfA(commandLine, "\"%s\" %s", path, arguments);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessA(path, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+    EXPECT_TRUE(CreateProcessA(path, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
         << path;
+    return process;
+}
 
-    HWND main = WaitForProcessWindow(process.dwProcessId, "VELDRANO");
-    ASSERT_NE(main, (HWND)NULL) << "no window from " << path;
-    EXPECT_EQ(WindowText(main), Sjis("VELDRANO用サイコロ"));
+// Answers the program's next message box with the given button; returns
+// the box's caption, or "" when none came.
+std::string AnswerBox(DWORD pid, int button)
+{
+    HWND box = WaitForProcessWindow(pid, "#32770");
+    if (!box) return "";
+    std::string caption = WindowText(box);
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), (LPARAM)GetDlgItem(box, button));
+    PumpUntil([&] { return !IsWindow(box); }, 5000);
+    return caption;
+}
 
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    HWND question = WaitForProcessWindow(process.dwProcessId, "#32770");
-    ASSERT_NE(question, (HWND)NULL) << "closing asks first";
-    EXPECT_EQ(WindowText(question), Sjis("確認"));
-    PostMessageA(question, WM_COMMAND, MAKEWPARAM(IDYES, BN_CLICKED), (LPARAM)GetDlgItem(question, IDYES));
-
+DWORD WaitForExit(PROCESS_INFORMATION &process)
+{
     EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
     DWORD exitCode = 1234;
     GetExitCodeProcess(process.hProcess, &exitCode);
-    EXPECT_EQ(exitCode, 0u);
     if (exitCode == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
+    return exitCode;
+}
+
+TEST(ProgramFile, StartsShowsItsWindowAndQuitsWithZero)
+{
+    PROCESS_INFORMATION process = StartProgramFile("--any /arguments");
+    HWND main = WaitForProcessWindow(process.dwProcessId, "VELDRANO");
+    ASSERT_NE(main, (HWND)NULL) << "no window from the program file";
+    EXPECT_EQ(WindowText(main), Sjis("VELDRANO用サイコロ"));
+
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(AnswerBox(process.dwProcessId, IDYES), Sjis("確認")) << "closing asks first";
+    EXPECT_EQ(WaitForExit(process), 0u);
+}
+
+struct Usage { DWORD user, gdi; SIZE_T privateBytes; };
+Usage UsageOf(HANDLE process)
+{
+    PROCESS_MEMORY_COUNTERS_EX memory = {};
+    memory.cb = sizeof memory;
+    GetProcessMemoryInfo(process, (PROCESS_MEMORY_COUNTERS *)&memory, sizeof memory);
+    return {GetGuiResources(process, GR_USEROBJECTS), GetGuiResources(process, GR_GDIOBJECTS),
+            memory.PrivateUsage};
+}
+
+// The program file under a storm of input: it must answer throughout, hold
+// its USER and GDI objects and memory level, and still quit with 0.
+TEST(ProgramFile, WeathersAStormWithoutGrowingOrHanging)
+{
+    PROCESS_INFORMATION process = StartProgramFile("");
+    DWORD pid = process.dwProcessId;
+    HWND main = WaitForProcessWindow(pid, "VELDRANO");
+    ASSERT_NE(main, (HWND)NULL);
+    auto responsive = [&] {
+        DWORD_PTR result;
+        return SendMessageTimeoutA(main, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0;
+    };
+
+    // Warm up every path once, then take the level to hold.
+    SendMessageA(main, WM_KEYDOWN, 'A', 1);
+    SendMessageA(main, WM_NULL, 0, 0);
+    Usage level = UsageOf(process.hProcess);
+
+    // Keys are posted in batches below the platform's queue limit; the quit
+    // question after each batch comes only once the whole batch is handled.
+    int questions = 0;
+    for (int batch = 0; batch < 20; batch++) {
+        for (int i = 0; i < 5000; i++)
+            ASSERT_TRUE(PostMessageA(main, WM_KEYDOWN, '0' + i % 10, 1));
+        ASSERT_TRUE(responsive()) << "during batch " << batch;
+        PostMessageA(main, WM_CLOSE, 0, 0);
+        ASSERT_EQ(AnswerBox(pid, IDNO), Sjis("確認")) << "after batch " << batch;
+        questions++;
+    }
+    for (int i = 0; i < 1000; i++)
+        SetWindowPos(main, NULL, 0, 0, 230 + i % 200, 150 + i % 100, SWP_NOMOVE | SWP_NOZORDER);
+    ASSERT_TRUE(responsive()) << "after the resizes";
+
+    for (; questions < 100; questions++) {
+        PostMessageA(main, WM_CLOSE, 0, 0);
+        ASSERT_EQ(AnswerBox(pid, IDNO), Sjis("確認")) << "question " << questions;
+    }
+    for (int i = 0; i < 100; i++) {
+        PostMessageA(main, WM_COMMAND, i % 2 ? IDM_ABOUT : IDM_USAGE, 0);
+        ASSERT_EQ(AnswerBox(pid, IDOK), i % 2 ? "About" : Sjis("使い方")) << "box " << i;
+    }
+    ASSERT_TRUE(responsive());
+    ASSERT_TRUE(IsWindow(main));
+
+    Usage after = UsageOf(process.hProcess);
+    EXPECT_LE(after.user, level.user) << "USER objects grew";
+    EXPECT_LE(after.gdi, level.gdi) << "GDI objects grew";
+    // A little slack for heap pages the platform keeps after its own work.
+    EXPECT_LE(after.privateBytes, level.privateBytes + 512 * 1024) << "private bytes grew";
+
+    PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
+    EXPECT_EQ(AnswerBox(pid, IDYES), Sjis("確認"));
+    EXPECT_EQ(WaitForExit(process), 0u);
 }
 
 }  // namespace
