@@ -1,7 +1,7 @@
 // The dice itself: four digits, the generator that rolls them and the line
-// that shows them.  Plain C++ with no window system, so it builds and is
-// tested natively as well as for Windows; this header is all the front end
-// sees of it.
+// that shows them.  Plain C++ with no window system (on Windows it borrows
+// only USER32's text formatter), so it builds and is tested natively as well
+// as for Windows; this header is all the front end sees of it.
 #ifndef DICE_DICE_H
 #define DICE_DICE_H
 

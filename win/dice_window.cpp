@@ -33,12 +33,22 @@ HWND CreateDiceWindow(HINSTANCE hInstance)
                            NULL, NULL, hInstance, NULL);
 }
 
-// One record serves every item; only the text and the id or drop-down change.
-static void InsertItem(HMENU menu, UINT position, MENUITEMINFOA *item, const char *text)
-{
-    item->dwTypeData = (LPSTR)text;
-    InsertMenuItemA(menu, position, TRUE, item);
-}
+// The menu bar, in the order it is built: each entry goes into its menu at
+// its position, as a drop-down (submenu set) or as a command (id set).
+struct MenuEntry {
+    HMENU *menu;
+    UINT position;
+    HMENU *submenu;
+    UINT id;
+    const char *text;
+};
+static const MenuEntry menuEntries[] = {
+    {&hMenuBar, 0, &hFileMenu, 0, szFileMenu},
+    {&hMenuBar, 1, &hHelpMenu, 0, szHelpMenu},
+    {&hFileMenu, 0, NULL, IDM_EXIT, szExitItem},
+    {&hHelpMenu, 0, NULL, IDM_USAGE, szUsageItem},
+    {&hHelpMenu, 1, NULL, IDM_ABOUT, szAboutItem},
+};
 
 static void OnCreate(HWND hwnd)
 {
@@ -50,23 +60,17 @@ static void OnCreate(HWND hwnd)
     hFileMenu = CreatePopupMenu();
     hHelpMenu = CreatePopupMenu();
 
+    // One record serves every entry; fMask says which of its fields count.
     MENUITEMINFOA item = {};
     item.cbSize = sizeof item;
     item.fType = MFT_STRING;
-
-    item.fMask = MIIM_TYPE | MIIM_SUBMENU;
-    item.hSubMenu = hFileMenu;
-    InsertItem(hMenuBar, 0, &item, szFileMenu);
-    item.hSubMenu = hHelpMenu;
-    InsertItem(hMenuBar, 1, &item, szHelpMenu);
-
-    item.fMask = MIIM_TYPE | MIIM_ID;
-    item.wID = IDM_EXIT;
-    InsertItem(hFileMenu, 0, &item, szExitItem);
-    item.wID = IDM_USAGE;
-    InsertItem(hHelpMenu, 0, &item, szUsageItem);
-    item.wID = IDM_ABOUT;
-    InsertItem(hHelpMenu, 1, &item, szAboutItem);
+    for (const MenuEntry &entry : menuEntries) {
+        item.fMask = MIIM_TYPE | (entry.submenu ? MIIM_SUBMENU : MIIM_ID);
+        item.hSubMenu = entry.submenu ? *entry.submenu : NULL;
+        item.wID = entry.id;
+        item.dwTypeData = (LPSTR)entry.text;
+        InsertMenuItemA(*entry.menu, entry.position, TRUE, &item);
+    }
 
     SetMenu(hwnd, hMenuBar);
 }

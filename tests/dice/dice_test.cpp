@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <stdio.h>
 #include <string.h>
 
 #include <set>
@@ -83,6 +84,28 @@ TEST(DisplayLine, IsElevenCharactersAfterRolls)
             }
         }
     }
+}
+
+// The line follows the printf rules for "%2d" whatever the digits hold:
+// every combination a roll can give, and values no roll gives.
+TEST(DisplayLine, MatchesPrintfForAnyValues)
+{
+    char expected[256];
+    auto check = [&](int a, int b, int c, int d) {
+        DiceDigits[0] = a, DiceDigits[1] = b, DiceDigits[2] = c, DiceDigits[3] = d;
+        snprintf(expected, sizeof expected, "%2d,%2d,%2d,%2d", a, b, c, d);
+        ASSERT_EQ(Line(), expected) << a << " " << b << " " << c << " " << d;
+    };
+    for (int n = 0; n < 10000; n++)
+        check(n / 1000, n / 100 % 10, n / 10 % 10, n % 10);
+    const int odd[] = {INT32_MIN, -10, -1, 10, 99, 100, INT32_MAX};
+    for (int value : odd)
+        for (int place = 0; place < 4; place++) {
+            int v[4] = {7, 7, 7, 7};
+            v[place] = value;
+            check(v[0], v[1], v[2], v[3]);
+        }
+    check(INT32_MIN, INT32_MIN, INT32_MIN, INT32_MIN);  // the longest line, 47 characters
 }
 
 TEST(Clock, RollsInTheSameSecondAgree)

@@ -1,7 +1,9 @@
-# cmake -DOBJDUMP=... -DEXE=... -DMAGIC=PE32|PE32+ -P check_exe.cmake
+# cmake -DOBJDUMP=... -DEXE=... -DMAGIC=PE32|PE32+ [-DFLOOR=floor.exe] -P check_exe.cmake
 cmake_minimum_required(VERSION 3.25)
 # Checks the program file's headers: its format, the GUI subsystem (no
-# console window), ASLR and NX, and that it imports only Windows' own DLLs.
+# console window), ASLR and NX, and that it imports only Windows' own DLLs;
+# and its size: at most 24 KiB, and at most 1.15 times FLOOR, a bare window
+# program built with the same flags.
 execute_process(COMMAND ${OBJDUMP} -p ${EXE} OUTPUT_VARIABLE headers RESULT_VARIABLE failed)
 if(failed)
   message(FATAL_ERROR "objdump could not read ${EXE}")
@@ -34,7 +36,19 @@ foreach(line IN LISTS imports)
   endif()
 endforeach()
 
+file(SIZE ${EXE} size)
+if(size GREATER 24576)
+  string(APPEND problems "${size} bytes, more than 24 KiB\n")
+endif()
+if(DEFINED FLOOR)
+  file(SIZE ${FLOOR} floor_size)
+  math(EXPR limit "${floor_size} * 115 / 100")
+  if(size GREATER limit)
+    string(APPEND problems "${size} bytes, more than 1.15 times the floor's ${floor_size}\n")
+  endif()
+endif()
+
 if(problems)
   message(FATAL_ERROR "${EXE}:\n${problems}")
 endif()
-message(STATUS "${EXE}: ${MAGIC}, GUI, ASLR and NX, imports ${imports}")
+message(STATUS "${EXE}: ${MAGIC}, GUI, ASLR and NX, ${size} bytes, imports ${imports}")
