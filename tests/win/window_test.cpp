@@ -157,6 +157,18 @@ std::string ExpectedLine(int d0, int d1, int d2, int d3)
     return line;
 }
 
+// The line a roll in the given second shows, worked out without disturbing
+// the digits of a window in this process.
+std::string LineOfSecond(int64_t second)
+{
+    int32_t shown[4];
+    memcpy(shown, DiceDigits, sizeof shown);
+    RollDigitsAt(second);
+    std::string line = ExpectedLine(DiceDigits[0], DiceDigits[1], DiceDigits[2], DiceDigits[3]);
+    memcpy(DiceDigits, shown, sizeof shown);
+    return line;
+}
+
 class DiceWindow : public ::testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -189,14 +201,7 @@ protected:
             int64_t before = ReadClock();
             SendMessageA(hwnd, WM_KEYDOWN, 'A', 1);
             if (ReadClock() != before) continue;
-            // The digits of that second, worked out without disturbing the
-            // window's own.
-            int32_t shown[4];
-            memcpy(shown, DiceDigits, sizeof shown);
-            RollDigitsAt(before);
-            std::string line = ExpectedLine(DiceDigits[0], DiceDigits[1], DiceDigits[2], DiceDigits[3]);
-            memcpy(DiceDigits, shown, sizeof shown);
-            return line;
+            return LineOfSecond(before);
         }
     }
 
@@ -522,6 +527,20 @@ Usage UsageOf(HANDLE process)
             memory.PrivateUsage};
 }
 
+// Whether the window shows the line that a roll in one of the seconds
+// first..last gives, drawn as TextOutA draws it.
+bool ShowsLineOfASecond(HWND hwnd, int64_t first, int64_t last)
+{
+    std::vector<std::string> lines;
+    for (int64_t second = first; second <= last; second++)
+        lines.push_back(LineOfSecond(second));
+    return PumpUntil([&] {
+        for (const std::string &line : lines)
+            if (LineIsPainted(hwnd, line.c_str())) return true;
+        return false;
+    });
+}
+
 // The program file under a storm of input: it must answer throughout, hold
 // its USER and GDI objects and memory level, and still quit with 0.
 TEST(ProgramFile, WeathersAStormWithoutGrowingOrHanging)
@@ -541,15 +560,18 @@ TEST(ProgramFile, WeathersAStormWithoutGrowingOrHanging)
     Usage level = UsageOf(process.hProcess);
 
     // Keys are posted in batches below the platform's queue limit; the quit
-    // question after each batch comes only once the whole batch is handled.
+    // question after each batch comes only once the whole batch is handled,
+    // and the line then shows the digits of a second within the batch.
     int questions = 0;
     for (int batch = 0; batch < 20; batch++) {
+        int64_t first = ReadClock();
         for (int i = 0; i < 5000; i++)
             ASSERT_TRUE(PostMessageA(main, WM_KEYDOWN, '0' + i % 10, 1));
         ASSERT_TRUE(responsive()) << "during batch " << batch;
         PostMessageA(main, WM_CLOSE, 0, 0);
         ASSERT_EQ(AnswerBox(pid, IDNO), Sjis("確認")) << "after batch " << batch;
         questions++;
+        EXPECT_TRUE(ShowsLineOfASecond(main, first, ReadClock())) << "after batch " << batch;
     }
     for (int i = 0; i < 1000; i++)
         SetWindowPos(main, NULL, 0, 0, 230 + i % 200, 150 + i % 100, SWP_NOMOVE | SWP_NOZORDER);
