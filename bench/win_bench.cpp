@@ -1,6 +1,7 @@
-// win_bench DICE.EXE FLOOR.EXE [ROW...]
+// win_bench DICE.EXE FLOOR.EXE FLOOR_COMCTL32.EXE [ROW...]
 // Measures the dice against the floor under the same platform and prints
 // one table; ROWs are rows measured elsewhere (size, core), printed first.
+// FLOOR_COMCTL32 is the floor that also loads the common controls.
 #include <windows.h>
 #include <psapi.h>
 
@@ -60,37 +61,38 @@ SIZE_T PrivateBytes(HANDLE process)
     return memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
 }
 
-// Launches EXE `runs` times: seconds from creation to the first idle after
-// the first paint, and private KiB after start and after 10,000 keys (the
-// last run only).
-void Launch(const char *exe, int runs, std::vector<double> &starts, double &startKiB, double &rolledKiB)
+// Launches EXE once: milliseconds from creation to the first idle after the
+// first paint, and with `memory`, private KiB after start and after 10,000
+// keys.
+struct LaunchFigures { double startMs, startKiB, rolledKiB; };
+LaunchFigures Launch(const char *exe, bool memory)
 {
-    for (int run = 0; run < runs; run++) {
-        char commandLine[MAX_PATH];
-        lstrcpynA(commandLine, exe, MAX_PATH);
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process;
-        double begin = Now();
-        if (!CreateProcessA(exe, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
-            fprintf(stderr, "cannot start %s\n", exe);
-            exit(1);
-        }
-        WaitForInputIdle(process.hProcess, 20000);
-        starts.push_back((Now() - begin) * 1000);
-        if (run == runs - 1) {
-            Window window = {process.dwProcessId, NULL};
-            EnumWindows(FindTopWindow, (LPARAM)&window);
-            startKiB = PrivateBytes(process.hProcess) / 1024.0;
-            for (int i = 0; window.found && i < 10000; i++)
-                SendMessageA(window.found, WM_KEYDOWN, 'A', 1);
-            rolledKiB = PrivateBytes(process.hProcess) / 1024.0;
-        }
-        TerminateProcess(process.hProcess, 0);
-        WaitForSingleObject(process.hProcess, 5000);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+    LaunchFigures figures = {};
+    char commandLine[MAX_PATH];
+    lstrcpynA(commandLine, exe, MAX_PATH);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process;
+    double begin = Now();
+    if (!CreateProcessA(exe, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process)) {
+        fprintf(stderr, "cannot start %s\n", exe);
+        exit(1);
     }
+    WaitForInputIdle(process.hProcess, 20000);
+    figures.startMs = (Now() - begin) * 1000;
+    if (memory) {
+        Window window = {process.dwProcessId, NULL};
+        EnumWindows(FindTopWindow, (LPARAM)&window);
+        figures.startKiB = PrivateBytes(process.hProcess) / 1024.0;
+        for (int i = 0; window.found && i < 10000; i++)
+            SendMessageA(window.found, WM_KEYDOWN, 'A', 1);
+        figures.rolledKiB = PrivateBytes(process.hProcess) / 1024.0;
+    }
+    TerminateProcess(process.hProcess, 0);
+    WaitForSingleObject(process.hProcess, 5000);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return figures;
 }
 
 // Milliseconds for 10,000 key presses, each followed by the repaint it causes.
@@ -112,31 +114,54 @@ std::vector<double> KeyRuns(HWND hwnd, int runs)
 
 int main(int argc, char **argv)
 {
-    if (argc < 3) {
-        fprintf(stderr, "usage: win_bench DICE.EXE FLOOR.EXE [ROW...]\n");
+    if (argc < 4) {
+        fprintf(stderr, "usage: win_bench DICE.EXE FLOOR.EXE FLOOR_COMCTL32.EXE [ROW...]\n");
         return 2;
     }
     printf("| measure | dice: median (min..max) | floor: median (min..max) | ratio | target |\n");
     printf("|---|---|---|---|---|\n");
-    for (int i = 3; i < argc; i++) printf("%s\n", argv[i]);
+    for (int i = 4; i < argc; i++) printf("%s\n", argv[i]);
 
+    // One launch of each to warm the file cache, then all in turn, so that
+    // drift in the machine's load falls on each alike.
     const int launches = 20;
-    std::vector<double> diceStarts, floorStarts;
-    double diceKiB[2], floorKiB[2];
-    Launch(argv[1], launches, diceStarts, diceKiB[0], diceKiB[1]);
-    Launch(argv[2], launches, floorStarts, floorKiB[0], floorKiB[1]);
-    Row("start to first idle, 20 launches", Summarise(diceStarts), Summarise(floorStarts), "ms", "<= 1.10x");
+    for (int exe = 1; exe <= 3; exe++)
+        Launch(argv[exe], false);
+    std::vector<double> diceStarts, floorStarts, comctlStarts;
+    LaunchFigures dice = {}, floor = {};
+    for (int run = 0; run < launches; run++) {
+        bool last = run == launches - 1;
+        dice = Launch(argv[1], last);
+        floor = Launch(argv[2], last);
+        diceStarts.push_back(dice.startMs);
+        floorStarts.push_back(floor.startMs);
+        comctlStarts.push_back(Launch(argv[3], false).startMs);
+    }
+    Stats floorStart = Summarise(floorStarts);
+    Row("start to first idle, 20 launches", Summarise(diceStarts), floorStart, "ms", "<= 1.10x");
+    // Where the time goes: the status bar needs COMCTL32, which Wine loads
+    // and initialises in every process that imports it.
+    Row("the floor loading COMCTL32 as well", Summarise(comctlStarts), floorStart, "ms", "(breakdown)");
 
     HINSTANCE instance = GetModuleHandleA(NULL);
     RegisterDiceClass(instance);
     RegisterFloorClass(instance);
-    HWND dice = CreateDiceWindow(instance), floor = CreateFloorWindow(instance);
-    Stats diceKeys = Summarise(KeyRuns(dice, 5)), floorKeys = Summarise(KeyRuns(floor, 5));
+    HWND diceWindow = CreateDiceWindow(instance), floorWindow = CreateFloorWindow(instance);
+    Stats diceKeys = Summarise(KeyRuns(diceWindow, 5)), floorKeys = Summarise(KeyRuns(floorWindow, 5));
     Row("10,000 keys with repaint, 5 runs", diceKeys, floorKeys, "ms", "<= 1.25x");
+    // Where the time goes: the parent has no WS_CLIPCHILDREN, so invalidating
+    // its whole client area invalidates the status bar too, and every key
+    // repaints two windows where the floor repaints one.
+    ShowWindow(hStatus, SW_HIDE);
+    Stats diceOwnKeys = Summarise(KeyRuns(diceWindow, 5));
+    ShowWindow(hStatus, SW_SHOW);
+    Row("the same with the status bar hidden", diceOwnKeys, floorKeys, "ms", "(breakdown)");
 
-    Stats one = {diceKiB[0], diceKiB[0], diceKiB[0]}, floorOne = {floorKiB[0], floorKiB[0], floorKiB[0]};
+    Stats one = {dice.startKiB, dice.startKiB, dice.startKiB};
+    Stats floorOne = {floor.startKiB, floor.startKiB, floor.startKiB};
     Row("private memory after start", one, floorOne, "KiB", "-");
-    Stats rolled = {diceKiB[1], diceKiB[1], diceKiB[1]}, floorRolled = {floorKiB[1], floorKiB[1], floorKiB[1]};
+    Stats rolled = {dice.rolledKiB, dice.rolledKiB, dice.rolledKiB};
+    Stats floorRolled = {floor.rolledKiB, floor.rolledKiB, floor.rolledKiB};
     Row("private memory after 10,000 keys", rolled, floorRolled, "KiB", "-");
     return 0;
 }
