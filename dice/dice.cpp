@@ -87,7 +87,8 @@ int FormatDigits(void)
 {
     // Every roll gives digits 0..9, and "%2d" makes each of them a space
     // and the digit.  Writing that directly takes a few nanoseconds where
-    // snprintf takes a hundred; snprintf stays for values no roll makes.
+    // snprintf takes a hundred; the printf path stays for values no roll
+    // makes.
     char *out = szLine;
     for (int i = 0; i < 4; i++) {
         uint32_t digit = (uint32_t)DiceDigits[i];
