@@ -4,6 +4,11 @@
 #ifndef WIN_TEXTS_H
 #define WIN_TEXTS_H
 
+// The About box's first line, which the version resource shows as well.
+#define DICE_COPYRIGHT "Copyright (C) 2026 VELDRANO Dice Project"
+
+// The resource compiler reads this file for the line above only.
+#ifndef RC_INVOKED
 static const char szClassName[] = "VELDRANO";
 // VELDRANO用サイコロ (dice for VELDRANO)
 static const char szTitle[] = "VELDRANO\227p\203T\203C\203R\203\215";
@@ -25,7 +30,8 @@ static const char szUsageText[] = "\202\307\202\352\202\251\203L\201[\202\360\21
 // 使い方 (how to use)
 static const char szUsageCaption[] = "\216g\202\242\225\373";
 // three lines: copyright, VELDRANO用サイコロソフト (dice software for VELDRANO), web address
-static const char szAboutText[] = "Copyright (C) 2026 VELDRANO Dice Project\nVELDRANO\227p\203T\203C\203R\203\215\203\134\203t\203g\nhttps://veldrano.example/";
+static const char szAboutText[] = DICE_COPYRIGHT "\nVELDRANO\227p\203T\203C\203R\203\215\203\134\203t\203g\nhttps://veldrano.example/";
 static const char szAboutCaption[] = "About";
+#endif
 
 #endif

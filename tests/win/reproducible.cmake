@@ -5,7 +5,7 @@ cmake_minimum_required(VERSION 3.25)
 file(REMOVE_RECURSE ${WORK})
 foreach(n 1 2)
   set(dir ${WORK}/build${n})
-  execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${dir} -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN}
+  execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE} -B ${dir} -DCMAKE_TOOLCHAIN_FILE=${TOOLCHAIN} -DBUILD_TESTING=OFF
                   OUTPUT_QUIET RESULT_VARIABLE failed)
   if(NOT failed)
     execute_process(COMMAND ${CMAKE_COMMAND} --build ${dir} --target veldrano-dice

@@ -448,7 +448,8 @@ BOOL CALLBACK FindProcessWindow(HWND hwnd, LPARAM param)
     DWORD pid = 0;
     char cls[32];
     GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == want->pid && GetClassNameA(hwnd, cls, sizeof cls) && !strcmp(cls, want->cls) &&
+    bool ofProcess = want->pid ? pid == want->pid : pid != GetCurrentProcessId();
+    if (ofProcess && GetClassNameA(hwnd, cls, sizeof cls) && !strcmp(cls, want->cls) &&
         IsWindowVisible(hwnd)) {
         want->found = hwnd;
         return FALSE;
@@ -456,6 +457,8 @@ BOOL CALLBACK FindProcessWindow(HWND hwnd, LPARAM param)
     return TRUE;
 }
 
+// A visible window of the class in the process, or with pid 0 in any
+// process but this one.
 HWND WaitForProcessWindow(DWORD pid, const char *cls)
 {
     ProcessWindow want = {pid, cls, NULL};
@@ -466,19 +469,27 @@ HWND WaitForProcessWindow(DWORD pid, const char *cls)
     return want.found;
 }
 
-// Starts the program file that sits beside this test program.
-PROCESS_INFORMATION StartProgramFile(const char *arguments)
+// The program file that sits beside this test program.
+std::string ProgramFilePath()
 {
     char path[MAX_PATH];
     GetModuleFileNameA(NULL, path, MAX_PATH);
     strcpy(strrchr(path, '\\') + 1, "veldrano-dice.exe");
-    char commandLine[MAX_PATH + 64];
-    wsprintfA(commandLine, "\"%s\" %s", path, arguments);
+    return path;
+}
+
+// Starts it; the thread handle is closed at once.
+PROCESS_INFORMATION StartProgramFile(const char *arguments)
+{
+    std::string path = ProgramFilePath();
+    std::string commandLine = "\"" + path + "\" " + arguments;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    EXPECT_TRUE(CreateProcessA(path, commandLine, NULL, NULL, FALSE, 0, NULL, NULL, &startup, &process))
+    EXPECT_TRUE(CreateProcessA(path.c_str(), &commandLine[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup,
+                               &process))
         << path;
+    CloseHandle(process.hThread);
     return process;
 }
 
@@ -494,14 +505,14 @@ std::string AnswerBox(DWORD pid, int button)
     return caption;
 }
 
-DWORD WaitForExit(PROCESS_INFORMATION &process)
+// Waits for the process to end and closes its handle.
+DWORD WaitForExit(HANDLE process)
 {
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 15000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(process, 15000), WAIT_OBJECT_0);
     DWORD exitCode = 1234;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    if (exitCode == STILL_ACTIVE) TerminateProcess(process.hProcess, 1);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    GetExitCodeProcess(process, &exitCode);
+    if (exitCode == STILL_ACTIVE) TerminateProcess(process, 1);
+    CloseHandle(process);
     return exitCode;
 }
 
@@ -514,6 +525,71 @@ TEST(ProgramFile, StartsShowsItsWindowAndQuitsWithZero)
 
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(AnswerBox(process.dwProcessId, IDYES), Sjis("確認")) << "closing asks first";
+    EXPECT_EQ(WaitForExit(process.hProcess), 0u);
+}
+
+std::wstring Wide(const char *utf8)
+{
+    wchar_t wide[256];
+    MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 256);
+    return wide;
+}
+
+// The status bar's text as UTF-16.  SB_GETTEXTW carries a pointer that is
+// not translated between processes, so the buffer lives in the program's.
+std::wstring StatusTextW(HANDLE process, HWND status)
+{
+    wchar_t text[256] = L"";
+    void *remote = VirtualAllocEx(process, NULL, sizeof text, MEM_COMMIT, PAGE_READWRITE);
+    if (!remote) return L"(no buffer in the program's process)";
+    SendMessageW(status, SB_GETTEXTW, 0, (LPARAM)remote);
+    ReadProcessMemory(process, remote, text, sizeof text - sizeof(wchar_t), NULL);
+    VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+    return text;
+}
+
+// On a system whose code page is not 932 the program's manifest asks for
+// the ja-JP one, so its Shift_JIS texts still read right as UTF-16.
+// DICE_ENGLISH_LAUNCHER is a command that starts a program file in a
+// process of code page 1252; under Wine it is a Unix command, which gives
+// back no process handle, so the window tells the process.
+TEST(ProgramFile, ReadsRightUnderAnEnglishLocale)
+{
+    char launcher[1024];
+    if (!GetEnvironmentVariableA("DICE_ENGLISH_LAUNCHER", launcher, sizeof launcher))
+        GTEST_SKIP() << "DICE_ENGLISH_LAUNCHER is not set: nothing starts a program under an English locale";
+    std::string command = std::string(launcher) + " \"" + ProgramFilePath() + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(CreateProcessA(NULL, &command[0], NULL, NULL, FALSE, 0, NULL, NULL, &startup, &started))
+        << command;
+    if (started.hProcess) {
+        CloseHandle(started.hThread);
+        CloseHandle(started.hProcess);
+    }
+    HWND main = WaitForProcessWindow(0, "VELDRANO");
+    ASSERT_NE(main, (HWND)NULL) << "no window from " << command;
+    DWORD pid = 0;
+    GetWindowThreadProcessId(main, &pid);
+    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE |
+                                     PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, pid);
+    ASSERT_NE(process, (HANDLE)NULL);
+
+    wchar_t text[256] = L"";
+    GetWindowTextW(main, text, 256);
+    EXPECT_EQ(std::wstring(text), Wide("VELDRANO用サイコロ"));
+    EXPECT_EQ(StatusTextW(process, FindWindowExA(main, NULL, STATUSCLASSNAMEA, NULL)),
+              Wide("どれかキーを押すとスタート"));
+
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    HWND box = WaitForProcessWindow(pid, "#32770");
+    ASSERT_NE(box, (HWND)NULL) << "closing asks first";
+    GetDlgItemTextW(box, 0xFFFF, text, 256);
+    EXPECT_EQ(std::wstring(text), Wide("終了してもよろしいですか"));
+    GetWindowTextW(box, text, 256);
+    EXPECT_EQ(std::wstring(text), Wide("確認"));
+    AnswerBox(pid, IDYES);
     EXPECT_EQ(WaitForExit(process), 0u);
 }
 
@@ -596,7 +672,7 @@ TEST(ProgramFile, WeathersAStormWithoutGrowingOrHanging)
 
     PostMessageA(main, WM_COMMAND, IDM_EXIT, 0);
     EXPECT_EQ(AnswerBox(pid, IDYES), Sjis("確認"));
-    EXPECT_EQ(WaitForExit(process), 0u);
+    EXPECT_EQ(WaitForExit(process.hProcess), 0u);
 }
 
 }  // namespace

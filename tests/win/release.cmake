@@ -1,0 +1,42 @@
+# cmake -DSOURCE=... -DEXE=... -DWORK=... -P release.cmake
+# Runs scripts/release twice: both zips must be the same bytes, their
+# checksum file must match, and the zip must hold exactly the program file
+# as built here, LICENSE.txt and README.txt.
+cmake_minimum_required(VERSION 3.25)
+file(REMOVE_RECURSE ${WORK})
+foreach(n 1 2)
+  execute_process(COMMAND bash ${SOURCE}/scripts/release
+                  OUTPUT_VARIABLE output ERROR_VARIABLE errors RESULT_VARIABLE failed)
+  if(failed)
+    message(FATAL_ERROR "scripts/release failed:\n${output}${errors}")
+  endif()
+  string(REGEX MATCH "[^\n]+\n?$" zip "${output}")
+  string(STRIP "${zip}" zip)
+  if(NOT zip MATCHES "/veldrano-dice-[0-9.]+-win32\\.zip$" OR NOT EXISTS ${zip})
+    message(FATAL_ERROR "the last line is not the zip's path: ${zip}")
+  endif()
+  file(SHA256 ${zip} hash${n})
+endforeach()
+if(NOT hash1 STREQUAL hash2)
+  message(FATAL_ERROR "two releases of the same commit differ: ${hash1} and ${hash2}")
+endif()
+
+get_filename_component(name ${zip} NAME)
+file(READ ${zip}.sha256 sums)
+if(NOT sums STREQUAL "${hash1}  ${name}\n")
+  message(FATAL_ERROR "${zip}.sha256 does not match the zip: ${sums}")
+endif()
+
+file(ARCHIVE_EXTRACT INPUT ${zip} DESTINATION ${WORK})
+file(GLOB unpacked RELATIVE ${WORK} ${WORK}/*)
+list(SORT unpacked)
+if(NOT unpacked STREQUAL "LICENSE.txt;README.txt;veldrano-dice.exe")
+  message(FATAL_ERROR "the zip holds ${unpacked}")
+endif()
+file(SHA256 ${WORK}/veldrano-dice.exe shipped)
+file(SHA256 ${EXE} built)
+if(NOT shipped STREQUAL built)
+  message(FATAL_ERROR "the zip's program file differs from ${EXE}")
+endif()
+file(REMOVE_RECURSE ${WORK})
+message(STATUS "${name}: the same bytes twice, checksum matches, holds ${unpacked}")
