@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
+#include <time.h>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include <set>
 #include <string>
@@ -25,6 +30,34 @@ std::string Line()
 
 // 2038-01-19 03:14:08 UTC, the first second a signed 32-bit count cannot hold.
 const int64_t kFirstSecondAfter2038 = 2147483648LL;
+
+// Seconds since 1970-01-01 00:00:00 UTC from the platform's UTC clock, read
+// another way than ReadClock reads it.
+int64_t PlatformUtcSeconds()
+{
+#if defined(_WIN32)
+    FILETIME now;  // 100 ns units since 1601-01-01 UTC
+    GetSystemTimeAsFileTime(&now);
+    uint64_t ticks = ((uint64_t)now.dwHighDateTime << 32) | now.dwLowDateTime;
+    return (int64_t)(ticks / 10000000 - 11644473600ULL);
+#else
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return now.tv_sec;
+#endif
+}
+
+// Japan's time, nine hours ahead of UTC, for this process's C library.
+void UseTimeZoneFarFromUtc()
+{
+#if defined(_WIN32)
+    _putenv("TZ=JST-9");
+    _tzset();
+#else
+    setenv("TZ", "JST-9", 1);
+    tzset();
+#endif
+}
 
 }  // namespace
 
@@ -130,11 +163,19 @@ TEST(Clock, RollsInTheSameSecondAgree)
     FAIL() << "the clock never stayed in one second";
 }
 
-TEST(Clock, ReadsAWholeSecondCountThatIsNotStuck)
+// Whole seconds since 1970 in UTC: no milliseconds, no time-zone offset.
+// The tests' environment sets TZ as well, so that the platform's own time
+// zone is far from UTC too.
+TEST(Clock, ReadsUtcSecondsWhateverTheTimeZone)
 {
+    UseTimeZoneFarFromUtc();
+    time_t epoch = 0;
+    ASSERT_EQ(localtime(&epoch)->tm_hour, 9) << "the time zone did not take";
+    int64_t before = PlatformUtcSeconds();
     int64_t now = ReadClock();
-    EXPECT_GT(now, 1700000000);  // later than November 2023
-    EXPECT_NE(now, -1);
+    int64_t after = PlatformUtcSeconds();
+    EXPECT_GE(now, before);
+    EXPECT_LE(now, after);
 }
 
 TEST(Clock, KeepsRollingAfter2038)
