@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "dice.h"
+#include "system_dlls.h"
 #include "texts.h"
 
 HWND hStatus;
@@ -50,11 +51,16 @@ static const MenuEntry menuEntries[] = {
     {&hHelpMenu, 1, NULL, IDM_ABOUT, szAboutItem},
 };
 
-static void OnCreate(HWND hwnd)
+// FALSE when the system's common controls are missing: the window is then
+// not created, rather than calling into nothing.
+static BOOL OnCreate(HWND hwnd)
 {
-    InitCommonControls();
-    hStatus = CreateStatusWindowA(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_BOTTOM,
-                                  szStatusText, hwnd, IDC_STATUSBAR);
+    CommonControls comctl;
+    if (!LoadCommonControls(&comctl))
+        return FALSE;
+    comctl.InitCommonControls();
+    hStatus = comctl.CreateStatusWindowA(WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP | CCS_BOTTOM,
+                                         szStatusText, hwnd, IDC_STATUSBAR);
 
     hMenuBar = CreateMenu();
     hFileMenu = CreatePopupMenu();
@@ -73,6 +79,7 @@ static void OnCreate(HWND hwnd)
     }
 
     SetMenu(hwnd, hMenuBar);
+    return TRUE;
 }
 
 static void OnPaint(HWND hwnd)
@@ -116,7 +123,8 @@ static BOOL OnCommand(HWND hwnd, UINT id)
 LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
-    case WM_CREATE:  OnCreate(hwnd); return 0;
+    // -1 makes CreateWindowExA destroy the window and return NULL.
+    case WM_CREATE:  return OnCreate(hwnd) ? 0 : -1;
     case WM_DESTROY: PostQuitMessage(0); return 0;
     // The status bar places itself along the new bottom edge.
     case WM_SIZE:    SendMessageA(hStatus, WM_SIZE, wParam, lParam); return 0;

@@ -1,8 +1,11 @@
 #include "dice_window.h"
+#include "system_dlls.h"
 
-// Registers the class, creates the window and runs the loop; nothing else.
+// Keeps later DLL loads to the system folder, registers the class, creates
+// the window and runs the loop; nothing else.
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
+    LoadDllsFromSystemFolderOnly();
     if (!RegisterDiceClass(hInstance))
         return -1;
     if (!CreateDiceWindow(hInstance))
