@@ -7,9 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -103,6 +106,11 @@ TEST(ProgramFile, StartsShowsItsWindowAndQuitsWithZero)
     HWND main = WaitForProcessWindow(process.dwProcessId, "VELDRANO");
     ASSERT_NE(main, (HWND)NULL) << "no window from the program file";
     EXPECT_EQ(WindowText(main), Sjis("VELDRANO用サイコロ"));
+    if (GetEnvironmentVariableA("DICE_EXPECT_WOW64", NULL, 0)) {
+        BOOL wow64 = FALSE;
+        IsWow64Process(process.hProcess, &wow64);
+        EXPECT_TRUE(wow64) << "the program file does not run under WoW64";
+    }
 
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(AnswerBox(process.dwProcessId, IDYES), Sjis("確認")) << "closing asks first";
@@ -111,10 +119,10 @@ TEST(ProgramFile, StartsShowsItsWindowAndQuitsWithZero)
 
 // Wine looks for a DLL in the program's folder first, as Windows does for
 // every DLL that is not a KnownDLL, only when told to prefer the native
-// file.  Sets Wine's order for COMCTL32 in programs named veldrano-dice.exe:
-// "native,builtin", or "" for none at all; NULL goes back to Wine's own.
-// Windows needs no such hint.
-void SetWineComctl32Order(const char *order)
+// file.  Sets Wine's order for these DLLs in programs named
+// veldrano-dice.exe: "native,builtin", or "" for none at all; NULL goes
+// back to Wine's own.  Windows needs no such hint.
+void SetWineDllOrder(std::initializer_list<const char *> dlls, const char *order)
 {
     const char *app = "Software\\Wine\\AppDefaults\\veldrano-dice.exe";
     std::string overrides = app + std::string("\\DllOverrides");
@@ -126,46 +134,99 @@ void SetWineComctl32Order(const char *order)
     HKEY key;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, overrides.c_str(), 0, NULL, 0, KEY_SET_VALUE, NULL, &key, NULL),
               ERROR_SUCCESS);
-    RegSetValueExA(key, "comctl32", 0, REG_SZ, (const BYTE *)order, lstrlenA(order) + 1);
+    for (const char *dll : dlls)
+        RegSetValueExA(key, dll, 0, REG_SZ, (const BYTE *)order, lstrlenA(order) + 1);
     RegCloseKey(key);
 }
 
 // Run from a folder others can write to, such as Downloads, the program
-// must not load a comctl32.dll left beside it; one that leaves a file when
-// loaded is put there.
+// must load no DLL left beside it: neither the comctl32.dll it uses nor a
+// uxtheme.dll that Windows' own code loads by name once the window exists.
+// Each stand-in leaves a file when loaded.
 TEST(ProgramFile, LoadsNoDllFromItsOwnFolder)
 {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
-    std::string folder = temp + std::string("veldrano-dice-downloads"), exe = folder + "\\veldrano-dice.exe",
-                dll = folder + "\\comctl32.dll", loaded = folder + "\\comctl32-was-loaded";
+    std::string folder = temp + std::string("veldrano-dice-downloads"), exe = folder + "\\veldrano-dice.exe";
     CreateDirectoryA(folder.c_str(), NULL);
-    DeleteFileA(loaded.c_str());
     ASSERT_TRUE(CopyFileA(ProgramFilePath().c_str(), exe.c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(BesideTest("planted\\comctl32.dll").c_str(), dll.c_str(), FALSE));
+    std::vector<std::string> files = {exe};
+    for (const char *dll : {"comctl32", "uxtheme"}) {
+        std::string planted = folder + "\\" + dll + ".dll", loaded = folder + "\\" + dll + "-was-loaded";
+        DeleteFileA(loaded.c_str());
+        ASSERT_TRUE(CopyFileA(BesideTest(("planted\\" + std::string(dll) + ".dll").c_str()).c_str(),
+                              planted.c_str(), FALSE));
+        files.insert(files.end(), {planted, loaded});
+    }
 
-    if (RunsUnderWine()) SetWineComctl32Order("native,builtin");
+    if (RunsUnderWine()) SetWineDllOrder({"comctl32", "uxtheme"}, "native,builtin");
     PROCESS_INFORMATION process = StartProgramFile("", exe);
     HWND main = WaitForProcessWindow(process.dwProcessId, "VELDRANO");
     ASSERT_NE(main, (HWND)NULL) << "no window from " << exe;
-    EXPECT_EQ(GetFileAttributesA(loaded.c_str()), INVALID_FILE_ATTRIBUTES) << "the planted DLL was loaded";
     HWND status = FindWindowExA(main, NULL, STATUSCLASSNAMEA, NULL);
     EXPECT_TRUE(status && IsWindowVisible(status)) << "no status bar";
     EXPECT_NE(GetMenu(main), (HMENU)NULL) << "no menu bar";
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(AnswerBox(process.dwProcessId, IDYES), Sjis("確認"));
     EXPECT_EQ(WaitForExit(process.hProcess), 0u);
+    for (const char *loaded : {"comctl32-was-loaded", "uxtheme-was-loaded"})
+        EXPECT_EQ(GetFileAttributesA((folder + "\\" + loaded).c_str()), INVALID_FILE_ATTRIBUTES)
+            << "the planted DLL was loaded: " << loaded;
 
     // Without COMCTL32 the start fails as any failed start does.
     if (RunsUnderWine()) {
-        SetWineComctl32Order("");
+        SetWineDllOrder({"comctl32"}, "");
         process = StartProgramFile("", exe);
         EXPECT_EQ(WaitForExit(process.hProcess), 0xFFFFFFFFu) << "-1 when the system's COMCTL32 is missing";
-        SetWineComctl32Order(NULL);
+        SetWineDllOrder({}, NULL);
     }
-    for (const std::string &file : {exe, dll, loaded})
+    for (const std::string &file : files)
         DeleteFileA(file.c_str());
     RemoveDirectoryA(folder.c_str());
+}
+
+// What the program file promises about itself, read from its headers as
+// Windows maps it, so that it holds for any toolchain and on a Windows host:
+// it imports only KnownDLLs, which Windows never looks for in the program's
+// folder, delay-loads none, and carries the flags that Windows' binary
+// checkers ask for.
+TEST(ProgramFile, ImportsOnlyKnownDllsAndIsHardened)
+{
+    HMODULE mapped = LoadLibraryExA(ProgramFilePath().c_str(), NULL, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    ASSERT_NE(mapped, (HMODULE)NULL) << GetLastError();
+    const BYTE *base = (const BYTE *)((ULONG_PTR)mapped & ~(ULONG_PTR)3);  // the low bits mark a resource mapping
+    const IMAGE_NT_HEADERS *nt = (const IMAGE_NT_HEADERS *)(base + ((const IMAGE_DOS_HEADER *)base)->e_lfanew);
+    ASSERT_EQ(nt->Signature, (DWORD)IMAGE_NT_SIGNATURE);
+    ASSERT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR_MAGIC) << "not of this test program's bitness";
+    const IMAGE_DATA_DIRECTORY *directory = nt->OptionalHeader.DataDirectory;
+
+    const char *known[] = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"};
+    int imported = 0;
+    for (auto *entry = (const IMAGE_IMPORT_DESCRIPTOR *)(base + directory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
+         entry->Name; entry++, imported++) {
+        const char *dll = (const char *)(base + entry->Name);
+        EXPECT_TRUE(std::any_of(std::begin(known), std::end(known), [&](const char *k) { return !lstrcmpiA(k, dll); }))
+            << "imports " << dll << ", which is not one of the KnownDLLs on the list";
+    }
+    EXPECT_GT(imported, 0);
+    EXPECT_EQ(directory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].Size, 0u) << "delay-loads a DLL";
+
+    WORD flags = nt->OptionalHeader.DllCharacteristics;
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE) << "no ASLR";
+    EXPECT_TRUE(directory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size && !(nt->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED))
+        << "no relocation table, so ASLR cannot move it";
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << "not NX compatible";
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE) << "not terminal-server aware";
+#if !defined(_WIN64)
+    // 32-bit exception handlers live on the stack, where an overflow can
+    // forge one: the file must have none (NO_SEH) or list its own (SafeSEH).
+    auto *config = (const IMAGE_LOAD_CONFIG_DIRECTORY32 *)(base + directory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG].VirtualAddress);
+    bool safeSeh = directory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG].Size &&
+                   config->Size >= offsetof(IMAGE_LOAD_CONFIG_DIRECTORY32, SEHandlerCount) + sizeof(DWORD) &&
+                   config->SEHandlerTable;
+    EXPECT_TRUE((flags & IMAGE_DLLCHARACTERISTICS_NO_SEH) || safeSeh) << "neither NO_SEH nor a SafeSEH table";
+#endif
+    FreeLibrary(mapped);
 }
 
 std::wstring Wide(const char *utf8)
