@@ -201,27 +201,28 @@ TEST(ProgramFile, ImportsOnlyKnownDllsAndIsHardened)
     const IMAGE_DATA_DIRECTORY *directory = nt->OptionalHeader.DataDirectory;
 
     const char *known[] = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"};
-    int imported = 0;
-    for (auto *entry = (const IMAGE_IMPORT_DESCRIPTOR *)(base + directory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress);
-         entry->Name; entry++, imported++) {
+    const IMAGE_DATA_DIRECTORY &imports = directory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    ASSERT_NE(imports.VirtualAddress, 0u) << "no imports";
+    for (auto *entry = (const IMAGE_IMPORT_DESCRIPTOR *)(base + imports.VirtualAddress); entry->Name; entry++) {
         const char *dll = (const char *)(base + entry->Name);
         EXPECT_TRUE(std::any_of(std::begin(known), std::end(known), [&](const char *k) { return !lstrcmpiA(k, dll); }))
             << "imports " << dll << ", which is not one of the KnownDLLs on the list";
     }
-    EXPECT_GT(imported, 0);
     EXPECT_EQ(directory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].Size, 0u) << "delay-loads a DLL";
 
     WORD flags = nt->OptionalHeader.DllCharacteristics;
     EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE) << "no ASLR";
-    EXPECT_TRUE(directory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size && !(nt->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED))
+    EXPECT_TRUE(directory[IMAGE_DIRECTORY_ENTRY_BASERELOC].Size &&
+                !(nt->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED))
         << "no relocation table, so ASLR cannot move it";
     EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT) << "not NX compatible";
     EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_TERMINAL_SERVER_AWARE) << "not terminal-server aware";
 #if !defined(_WIN64)
     // 32-bit exception handlers live on the stack, where an overflow can
     // forge one: the file must have none (NO_SEH) or list its own (SafeSEH).
-    auto *config = (const IMAGE_LOAD_CONFIG_DIRECTORY32 *)(base + directory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG].VirtualAddress);
-    bool safeSeh = directory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG].Size &&
+    const IMAGE_DATA_DIRECTORY &loadConfig = directory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
+    auto *config = (const IMAGE_LOAD_CONFIG_DIRECTORY32 *)(base + loadConfig.VirtualAddress);
+    bool safeSeh = loadConfig.Size &&
                    config->Size >= offsetof(IMAGE_LOAD_CONFIG_DIRECTORY32, SEHandlerCount) + sizeof(DWORD) &&
                    config->SEHandlerTable;
     EXPECT_TRUE((flags & IMAGE_DLLCHARACTERISTICS_NO_SEH) || safeSeh) << "neither NO_SEH nor a SafeSEH table";
