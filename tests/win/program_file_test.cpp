@@ -9,6 +9,7 @@
 
 #include <stddef.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include <algorithm>
@@ -106,11 +107,18 @@ TEST(ProgramFile, StartsShowsItsWindowAndQuitsWithZero)
     HWND main = WaitForProcessWindow(process.dwProcessId, "VELDRANO");
     ASSERT_NE(main, (HWND)NULL) << "no window from the program file";
     EXPECT_EQ(WindowText(main), Sjis("VELDRANO用サイコロ"));
-    if (GetEnvironmentVariableA("DICE_EXPECT_WOW64", NULL, 0)) {
-        BOOL wow64 = FALSE;
-        IsWow64Process(process.hProcess, &wow64);
-        EXPECT_TRUE(wow64) << "the program file does not run under WoW64";
-    }
+    // A 64-bit Windows, every Windows 11, runs the 32-bit program under
+    // WoW64; a 32-bit Windows, and any Windows a 64-bit build, without.
+    SYSTEM_INFO host;
+    GetNativeSystemInfo(&host);
+    bool host64 = host.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_AMD64 ||
+                  host.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_ARM64 ||
+                  host.wProcessorArchitecture == PROCESSOR_ARCHITECTURE_IA64;
+    BOOL wow64 = FALSE;
+    IsWow64Process(process.hProcess, &wow64);
+    EXPECT_EQ(wow64 != FALSE, host64 && sizeof(void *) == 4)
+        << "WoW64 for a " << sizeof(void *) * 8 << "-bit program on a host of processor architecture "
+        << host.wProcessorArchitecture;
 
     PostMessageA(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(AnswerBox(process.dwProcessId, IDYES), Sjis("確認")) << "closing asks first";
@@ -119,16 +127,16 @@ TEST(ProgramFile, StartsShowsItsWindowAndQuitsWithZero)
 
 // Wine looks for a DLL in the program's folder first, as Windows does for
 // every DLL that is not a KnownDLL, only when told to prefer the native
-// file.  Sets Wine's order for these DLLs in programs named
-// veldrano-dice.exe: "native,builtin", or "" for none at all; NULL goes
-// back to Wine's own.  Windows needs no such hint.
-void SetWineDllOrder(std::initializer_list<const char *> dlls, const char *order)
+// file.  Sets Wine's order for these DLLs in programs of the given name:
+// "native,builtin", or "" for none at all; NULL goes back to Wine's own.
+// Windows needs no such hint.
+void SetWineDllOrder(const char *program, std::initializer_list<const char *> dlls, const char *order)
 {
-    const char *app = "Software\\Wine\\AppDefaults\\veldrano-dice.exe";
-    std::string overrides = app + std::string("\\DllOverrides");
+    std::string app = "Software\\Wine\\AppDefaults\\" + std::string(program);
+    std::string overrides = app + "\\DllOverrides";
     if (!order) {
         RegDeleteKeyA(HKEY_CURRENT_USER, overrides.c_str());
-        RegDeleteKeyA(HKEY_CURRENT_USER, app);
+        RegDeleteKeyA(HKEY_CURRENT_USER, app.c_str());
         return;
     }
     HKEY key;
@@ -142,15 +150,19 @@ void SetWineDllOrder(std::initializer_list<const char *> dlls, const char *order
 // Run from a folder others can write to, such as Downloads, the program
 // must load no DLL left beside it: neither the comctl32.dll it uses nor a
 // uxtheme.dll that Windows' own code loads by name once the window exists.
-// Each stand-in leaves a file when loaded.
+// Each stand-in leaves a file when loaded.  A control program that imports
+// COMCTL32 by name, started from the same folder, must load the stand-in,
+// or planting shows nothing on this host.
 TEST(ProgramFile, LoadsNoDllFromItsOwnFolder)
 {
     char temp[MAX_PATH];
     GetTempPathA(MAX_PATH, temp);
     std::string folder = temp + std::string("veldrano-dice-downloads"), exe = folder + "\\veldrano-dice.exe";
+    std::string control = folder + "\\imports_comctl32.exe";
     CreateDirectoryA(folder.c_str(), NULL);
     ASSERT_TRUE(CopyFileA(ProgramFilePath().c_str(), exe.c_str(), FALSE));
-    std::vector<std::string> files = {exe};
+    ASSERT_TRUE(CopyFileA(BesideTest("planted\\imports_comctl32.exe").c_str(), control.c_str(), FALSE));
+    std::vector<std::string> files = {exe, control};
     for (const char *dll : {"comctl32", "uxtheme"}) {
         std::string planted = folder + "\\" + dll + ".dll", loaded = folder + "\\" + dll + "-was-loaded";
         DeleteFileA(loaded.c_str());
@@ -159,8 +171,19 @@ TEST(ProgramFile, LoadsNoDllFromItsOwnFolder)
         files.insert(files.end(), {planted, loaded});
     }
 
-    if (RunsUnderWine()) SetWineDllOrder({"comctl32", "uxtheme"}, "native,builtin");
-    PROCESS_INFORMATION process = StartProgramFile("", exe);
+    if (RunsUnderWine()) {
+        SetWineDllOrder("veldrano-dice.exe", {"comctl32", "uxtheme"}, "native,builtin");
+        SetWineDllOrder("imports_comctl32.exe", {"comctl32"}, "native,builtin");
+    }
+    std::string controlLoaded = folder + "\\comctl32-was-loaded";
+    PROCESS_INFORMATION process = StartProgramFile("", control);
+    EXPECT_EQ(WaitForExit(process.hProcess), 0u) << control;
+    EXPECT_NE(GetFileAttributesA(controlLoaded.c_str()), INVALID_FILE_ATTRIBUTES)
+        << "a program that imports COMCTL32 by name did not load the planted comctl32.dll: planting has no "
+           "effect on this host, so this test shows nothing";
+    DeleteFileA(controlLoaded.c_str());
+
+    process = StartProgramFile("", exe);
     HWND main = WaitForProcessWindow(process.dwProcessId, "VELDRANO");
     ASSERT_NE(main, (HWND)NULL) << "no window from " << exe;
     HWND status = FindWindowExA(main, NULL, STATUSCLASSNAMEA, NULL);
@@ -175,14 +198,35 @@ TEST(ProgramFile, LoadsNoDllFromItsOwnFolder)
 
     // Without COMCTL32 the start fails as any failed start does.
     if (RunsUnderWine()) {
-        SetWineDllOrder({"comctl32"}, "");
+        SetWineDllOrder("veldrano-dice.exe", {"comctl32"}, "");
         process = StartProgramFile("", exe);
         EXPECT_EQ(WaitForExit(process.hProcess), 0xFFFFFFFFu) << "-1 when the system's COMCTL32 is missing";
-        SetWineDllOrder({}, NULL);
+        SetWineDllOrder("veldrano-dice.exe", {}, NULL);
+        SetWineDllOrder("imports_comctl32.exe", {}, NULL);
     }
     for (const std::string &file : files)
         DeleteFileA(file.c_str());
     RemoveDirectoryA(folder.c_str());
+}
+
+// The DLLs that this host's registry lists as KnownDLLs; none where it
+// keeps no such list (Wine).
+std::vector<std::string> HostKnownDlls()
+{
+    std::vector<std::string> dlls;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Session Manager\\KnownDLLs", 0,
+                      KEY_QUERY_VALUE, &key))
+        return dlls;
+    for (DWORD i = 0;; i++) {
+        char name[256], data[MAX_PATH] = "";
+        DWORD nameLength = sizeof name, dataLength = sizeof data - 1, type;
+        LONG status = RegEnumValueA(key, i, name, &nameLength, NULL, &type, (BYTE *)data, &dataLength);
+        if (status == ERROR_NO_MORE_ITEMS) break;
+        if (status == ERROR_SUCCESS && type == REG_SZ) dlls.push_back(data);
+    }
+    RegCloseKey(key);
+    return dlls;
 }
 
 // What the program file promises about itself, read from its headers as
@@ -200,13 +244,20 @@ TEST(ProgramFile, ImportsOnlyKnownDllsAndIsHardened)
     ASSERT_EQ(nt->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR_MAGIC) << "not of this test program's bitness";
     const IMAGE_DATA_DIRECTORY *directory = nt->OptionalHeader.DataDirectory;
 
-    const char *known[] = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"};
+    // Windows' own list is the authority where the host keeps one.
+    std::vector<std::string> known = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"};
+    std::vector<std::string> hostKnown = HostKnownDlls();
+    EXPECT_TRUE(RunsUnderWine() || !hostKnown.empty()) << "no KnownDLLs list in this Windows' registry";
+    auto listed = [](const std::vector<std::string> &list, const char *dll) {
+        return std::any_of(list.begin(), list.end(), [&](const std::string &k) { return !lstrcmpiA(k.c_str(), dll); });
+    };
     const IMAGE_DATA_DIRECTORY &imports = directory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     ASSERT_NE(imports.VirtualAddress, 0u) << "no imports";
     for (auto *entry = (const IMAGE_IMPORT_DESCRIPTOR *)(base + imports.VirtualAddress); entry->Name; entry++) {
         const char *dll = (const char *)(base + entry->Name);
-        EXPECT_TRUE(std::any_of(std::begin(known), std::end(known), [&](const char *k) { return !lstrcmpiA(k, dll); }))
-            << "imports " << dll << ", which is not one of the KnownDLLs on the list";
+        EXPECT_TRUE(listed(known, dll)) << "imports " << dll << ", which is not one of the KnownDLLs on the list";
+        EXPECT_TRUE(hostKnown.empty() || listed(hostKnown, dll))
+            << "imports " << dll << ", which is not among this host's KnownDLLs";
     }
     EXPECT_EQ(directory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].Size, 0u) << "delay-loads a DLL";
 
@@ -230,6 +281,85 @@ TEST(ProgramFile, ImportsOnlyKnownDllsAndIsHardened)
     FreeLibrary(mapped);
 }
 
+std::string GuidText(const GUID &id)
+{
+    char text[40];
+    snprintf(text, sizeof text, "%08lx-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x", (unsigned long)id.Data1,
+             id.Data2, id.Data3, id.Data4[0], id.Data4[1], id.Data4[2], id.Data4[3], id.Data4[4], id.Data4[5],
+             id.Data4[6], id.Data4[7]);
+    return text;
+}
+
+// The manifest as Windows reads it at start: an activation context made
+// from the program file's own resource, so that a manifest Windows would
+// refuse fails here too.  It runs as the user who starts it, names Vista to
+// 11, asks for GDI scaling and the ja-JP code page, and declares no DPI
+// awareness and no dependency such as common controls 6.
+TEST(ProgramFile, TellsWindowsWhatItIs)
+{
+    std::string path = ProgramFilePath();
+    ACTCTXA request = {};
+    request.cbSize = sizeof request;
+    request.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    request.lpSource = path.c_str();
+    request.lpResourceName = MAKEINTRESOURCEA(1);
+    HANDLE context = CreateActCtxA(&request);
+    ASSERT_NE(context, INVALID_HANDLE_VALUE) << "the manifest is refused, error " << GetLastError();
+
+    ACTIVATION_CONTEXT_RUN_LEVEL_INFORMATION runLevel = {};
+    EXPECT_TRUE(QueryActCtxW(0, context, NULL, RunlevelInformationInActivationContext, &runLevel, sizeof runLevel,
+                             NULL));
+    EXPECT_EQ(runLevel.RunLevel, ACTCTX_RUN_LEVEL_AS_INVOKER) << "run level";
+    EXPECT_EQ(runLevel.UiAccess, 0u) << "UI access";
+
+    // Windows 10 added MaxVersionTested to each element: 32 bytes, after an
+    // 8-byte count, where older headers have 20 after 4.
+    DWORD compatibility[128] = {};
+    SIZE_T size = 0;
+    EXPECT_TRUE(QueryActCtxW(0, context, NULL, CompatibilityInformationInActivationContext, compatibility,
+                             sizeof compatibility, &size));
+    DWORD count = compatibility[0];
+    size_t first = 4, stride = 20;
+    if (size >= 8 + count * 32) {
+        first = 8;
+        stride = 32;
+    }
+    std::vector<std::string> systems;
+    for (DWORD i = 0; i < count && first + (i + 1) * stride <= sizeof compatibility; i++) {
+        const BYTE *element = (const BYTE *)compatibility + first + i * stride;
+        COMPATIBILITY_CONTEXT_ELEMENT read;
+        memcpy(&read, element, sizeof read.Id + sizeof read.Type);
+        if (read.Type == ACTCTX_COMPATIBILITY_ELEMENT_TYPE_OS) systems.push_back(GuidText(read.Id));
+    }
+    std::sort(systems.begin(), systems.end());
+    EXPECT_EQ(systems, (std::vector<std::string>{
+                           "1f676c76-80e1-4239-95bb-83d0f6d0da78",    // 8.1
+                           "35138b9a-5d96-4fbd-8e2d-a2440225f93a",    // 7
+                           "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",    // 8
+                           "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a",    // 10 and 11
+                           "e2011457-1546-43c5-a5fe-008deee3d3f0"}))  // Vista
+        << "supported systems";
+
+    auto setting = [&](const wchar_t *year, const wchar_t *name) {
+        std::wstring space = L"http://schemas.microsoft.com/SMI/" + std::wstring(year) + L"/WindowsSettings";
+        wchar_t value[64] = L"";
+        SIZE_T written = 0;
+        if (!QueryActCtxSettingsW(0, context, space.c_str(), name, value, 64, &written)) return std::wstring(L"-");
+        return std::wstring(value);
+    };
+    EXPECT_EQ(setting(L"2017", L"gdiScaling"), L"true");
+    EXPECT_EQ(setting(L"2019", L"activeCodePage"), L"ja-JP");
+    EXPECT_EQ(setting(L"2005", L"dpiAware"), L"-") << "the window's sizes are pixels";
+    EXPECT_EQ(setting(L"2016", L"dpiAwareness"), L"-") << "the window's sizes are pixels";
+
+    // The answer carries the paths after the record.
+    DWORD detail[256] = {};
+    EXPECT_TRUE(QueryActCtxW(0, context, NULL, ActivationContextDetailedInformation, detail, sizeof detail, &size));
+    EXPECT_EQ(((ACTIVATION_CONTEXT_DETAILED_INFORMATION *)detail)->ulAssemblyCount, 1u)
+        << "the program's own assembly and no dependency";
+    ReleaseActCtx(context);
+}
+
 std::wstring Wide(const char *utf8)
 {
     wchar_t wide[256];
@@ -250,17 +380,49 @@ std::wstring StatusTextW(HANDLE process, HWND status)
     return text;
 }
 
+// The system's code page, which the registry keeps; GetACP gives this test
+// program's own, which its manifest sets.
+UINT SystemCodePage()
+{
+    char value[16] = "";
+    DWORD size = sizeof value;
+    RegGetValueA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Control\\Nls\\CodePage", "ACP", RRF_RT_REG_SZ,
+                 NULL, value, &size);
+    return (UINT)atoi(value);
+}
+
+// The build number as the kernel reports it; GetVersionEx's answer depends
+// on the manifest.
+DWORD WindowsBuild()
+{
+    OSVERSIONINFOW version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    LONG(WINAPI * getVersion)(OSVERSIONINFOW *) = reinterpret_cast<LONG(WINAPI *)(OSVERSIONINFOW *)>(
+        reinterpret_cast<void (*)(void)>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "RtlGetVersion")));
+    if (getVersion) getVersion(&version);
+    return version.dwBuildNumber;
+}
+
 // On a system whose code page is not 932 the program's manifest asks for
-// the ja-JP one, so its Shift_JIS texts still read right as UTF-16.
-// DICE_ENGLISH_LAUNCHER is a command that starts a program file in a
-// process of code page 1252; under Wine it is a Unix command, which gives
-// back no process handle, so the window tells the process.
+// the ja-JP one, so its Shift_JIS texts still read right as UTF-16.  On
+// Windows the program starts in the host's own locale.  Under Wine,
+// DICE_ENGLISH_LAUNCHER is a command that starts it in a process of code
+// page 1252; it is a Unix command, which gives back no process handle, so
+// the window tells the process.
 TEST(ProgramFile, ReadsRightUnderAnEnglishLocale)
 {
+    std::string command = "\"" + ProgramFilePath() + "\"";
     char launcher[1024];
-    if (!GetEnvironmentVariableA("DICE_ENGLISH_LAUNCHER", launcher, sizeof launcher))
+    if (!RunsUnderWine()) {
+        if (SystemCodePage() == 932)
+            GTEST_SKIP() << "the system's code page is 932: the texts read right without the manifest";
+        if (WindowsBuild() < 20348)
+            GTEST_SKIP() << "Windows before Server 2022 (build 20348) and 11 ignores a locale in activeCodePage";
+    } else if (GetEnvironmentVariableA("DICE_ENGLISH_LAUNCHER", launcher, sizeof launcher)) {
+        command = launcher + (" " + command);
+    } else {
         GTEST_SKIP() << "DICE_ENGLISH_LAUNCHER is not set: nothing starts a program under an English locale";
-    std::string command = std::string(launcher) + " \"" + ProgramFilePath() + "\"";
+    }
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started = {};
@@ -283,6 +445,11 @@ TEST(ProgramFile, ReadsRightUnderAnEnglishLocale)
     EXPECT_EQ(std::wstring(text), Wide("VELDRANO用サイコロ"));
     EXPECT_EQ(StatusTextW(process, FindWindowExA(main, NULL, STATUSCLASSNAMEA, NULL)),
               Wide("どれかキーを押すとスタート"));
+    if (!RunsUnderWine()) {  // Wine reads no other process's menus
+        text[0] = 0;
+        GetMenuStringW(GetSubMenu(GetMenu(main), 0), 0, text, 256, MF_BYPOSITION);
+        EXPECT_EQ(std::wstring(text), Wide("終了(&X)"));
+    }
 
     PostMessageA(main, WM_CLOSE, 0, 0);
     HWND box = WaitForProcessWindow(pid, "#32770");
