@@ -24,3 +24,8 @@ extern "C" HWND WINAPI CreateStatusWindowA(LONG, LPCSTR, HWND, UINT)
 {
     return NULL;
 }
+
+extern "C" BOOL WINAPI IsThemeActive(void)
+{
+    return FALSE;
+}

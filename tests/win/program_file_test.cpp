@@ -147,66 +147,31 @@ void SetWineDllOrder(const char *program, std::initializer_list<const char *> dl
     RegCloseKey(key);
 }
 
-// Run from a folder others can write to, such as Downloads, the program
-// must load no DLL left beside it: neither the comctl32.dll it uses nor a
-// uxtheme.dll that Windows' own code loads by name once the window exists.
-// Each stand-in leaves a file when loaded.  A control program that imports
-// COMCTL32 by name, started from the same folder, must load the stand-in,
-// or planting shows nothing on this host.
-TEST(ProgramFile, LoadsNoDllFromItsOwnFolder)
+bool FileExists(const std::string &path)
 {
-    char temp[MAX_PATH];
-    GetTempPathA(MAX_PATH, temp);
-    std::string folder = temp + std::string("veldrano-dice-downloads"), exe = folder + "\\veldrano-dice.exe";
-    std::string control = folder + "\\imports_comctl32.exe";
-    CreateDirectoryA(folder.c_str(), NULL);
-    ASSERT_TRUE(CopyFileA(ProgramFilePath().c_str(), exe.c_str(), FALSE));
-    ASSERT_TRUE(CopyFileA(BesideTest("planted\\imports_comctl32.exe").c_str(), control.c_str(), FALSE));
-    std::vector<std::string> files = {exe, control};
-    for (const char *dll : {"comctl32", "uxtheme"}) {
-        std::string planted = folder + "\\" + dll + ".dll", loaded = folder + "\\" + dll + "-was-loaded";
-        DeleteFileA(loaded.c_str());
-        ASSERT_TRUE(CopyFileA(BesideTest(("planted\\" + std::string(dll) + ".dll").c_str()).c_str(),
-                              planted.c_str(), FALSE));
-        files.insert(files.end(), {planted, loaded});
-    }
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
-    if (RunsUnderWine()) {
-        SetWineDllOrder("veldrano-dice.exe", {"comctl32", "uxtheme"}, "native,builtin");
-        SetWineDllOrder("imports_comctl32.exe", {"comctl32"}, "native,builtin");
+// The file of `dll` that the control program reported it got, or "".
+std::string ControlGot(const std::string &report, const char *dll)
+{
+    char text[4 * MAX_PATH] = "";
+    HANDLE file = CreateFileA(report.c_str(), GENERIC_READ, FILE_SHARE_READ, NULL, OPEN_EXISTING, 0, NULL);
+    DWORD length = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        ReadFile(file, text, sizeof text - 1, &length, NULL);
+        CloseHandle(file);
     }
-    std::string controlLoaded = folder + "\\comctl32-was-loaded";
-    PROCESS_INFORMATION process = StartProgramFile("", control);
-    EXPECT_EQ(WaitForExit(process.hProcess), 0u) << control;
-    EXPECT_NE(GetFileAttributesA(controlLoaded.c_str()), INVALID_FILE_ATTRIBUTES)
-        << "a program that imports COMCTL32 by name did not load the planted comctl32.dll: planting has no "
-           "effect on this host, so this test shows nothing";
-    DeleteFileA(controlLoaded.c_str());
+    std::string lines(text, length), start = std::string(dll) + "\t";
+    size_t at = lines.find(start);
+    if (at == std::string::npos) return "";
+    at += start.size();
+    return lines.substr(at, lines.find('\r', at) - at);
+}
 
-    process = StartProgramFile("", exe);
-    HWND main = WaitForProcessWindow(process.dwProcessId, "VELDRANO");
-    ASSERT_NE(main, (HWND)NULL) << "no window from " << exe;
-    HWND status = FindWindowExA(main, NULL, STATUSCLASSNAMEA, NULL);
-    EXPECT_TRUE(status && IsWindowVisible(status)) << "no status bar";
-    EXPECT_NE(GetMenu(main), (HMENU)NULL) << "no menu bar";
-    PostMessageA(main, WM_CLOSE, 0, 0);
-    EXPECT_EQ(AnswerBox(process.dwProcessId, IDYES), Sjis("確認"));
-    EXPECT_EQ(WaitForExit(process.hProcess), 0u);
-    for (const char *loaded : {"comctl32-was-loaded", "uxtheme-was-loaded"})
-        EXPECT_EQ(GetFileAttributesA((folder + "\\" + loaded).c_str()), INVALID_FILE_ATTRIBUTES)
-            << "the planted DLL was loaded: " << loaded;
-
-    // Without COMCTL32 the start fails as any failed start does.
-    if (RunsUnderWine()) {
-        SetWineDllOrder("veldrano-dice.exe", {"comctl32"}, "");
-        process = StartProgramFile("", exe);
-        EXPECT_EQ(WaitForExit(process.hProcess), 0xFFFFFFFFu) << "-1 when the system's COMCTL32 is missing";
-        SetWineDllOrder("veldrano-dice.exe", {}, NULL);
-        SetWineDllOrder("imports_comctl32.exe", {}, NULL);
-    }
-    for (const std::string &file : files)
-        DeleteFileA(file.c_str());
-    RemoveDirectoryA(folder.c_str());
+bool IsListed(const std::vector<std::string> &list, const char *dll)
+{
+    return std::any_of(list.begin(), list.end(), [&](const std::string &k) { return !lstrcmpiA(k.c_str(), dll); });
 }
 
 // The DLLs that this host's registry lists as KnownDLLs; none where it
@@ -229,6 +194,89 @@ std::vector<std::string> HostKnownDlls()
     return dlls;
 }
 
+// Run from a folder others can write to, such as Downloads, the program
+// must load no DLL left beside it: neither the comctl32.dll it uses nor a
+// uxtheme.dll that Windows' own code loads by name once the window exists.
+// Each stand-in leaves a file when loaded.
+//
+// The control, a program that imports UXTHEME and COMCTL32 by name, is
+// started from the same folder first.  It must load the planted uxtheme.dll
+// on every host: UXTHEME is no KnownDLL and no side-by-side assembly, so
+// Windows looks for it in the program's folder first, and Wine does when
+// told to prefer the native file.  Otherwise planting shows nothing here.
+// COMCTL32 is another matter on Windows: a program without a manifest gets
+// it from the side-by-side store, never from its folder, so there the test
+// only prints which file the control got.  Under Wine, which has no such
+// store, the control must load the planted comctl32.dll too.
+TEST(ProgramFile, LoadsNoDllFromItsOwnFolder)
+{
+    char temp[MAX_PATH];
+    GetTempPathA(MAX_PATH, temp);
+    std::string folder = temp + std::string("veldrano-dice-downloads"), exe = folder + "\\veldrano-dice.exe";
+    std::string control = folder + "\\imports_by_name.exe", report = folder + "\\imports_by_name.txt";
+    CreateDirectoryA(folder.c_str(), NULL);
+    ASSERT_TRUE(CopyFileA(ProgramFilePath().c_str(), exe.c_str(), FALSE));
+    ASSERT_TRUE(CopyFileA(BesideTest("planted\\imports_by_name.exe").c_str(), control.c_str(), FALSE));
+    std::vector<std::string> files = {exe, control, report};
+    for (const char *dll : {"comctl32", "uxtheme"}) {
+        std::string planted = folder + "\\" + dll + ".dll", loaded = folder + "\\" + dll + "-was-loaded";
+        DeleteFileA(loaded.c_str());
+        ASSERT_TRUE(CopyFileA(BesideTest(("planted\\" + std::string(dll) + ".dll").c_str()).c_str(),
+                              planted.c_str(), FALSE));
+        files.insert(files.end(), {planted, loaded});
+    }
+
+    if (RunsUnderWine()) {
+        SetWineDllOrder("veldrano-dice.exe", {"comctl32", "uxtheme"}, "native,builtin");
+        SetWineDllOrder("imports_by_name.exe", {"comctl32", "uxtheme"}, "native,builtin");
+    }
+    DeleteFileA(report.c_str());
+    PROCESS_INFORMATION process = StartProgramFile("", control);
+    EXPECT_EQ(WaitForExit(process.hProcess), 0u) << control;
+    std::string uxtheme = ControlGot(report, "uxtheme.dll"), comctl32 = ControlGot(report, "comctl32.dll");
+    if (!FileExists(folder + "\\uxtheme-was-loaded")) {
+        if (IsListed(HostKnownDlls(), "uxtheme.dll"))
+            FAIL() << "uxtheme.dll is one of this host's KnownDLLs, which Windows never looks for in a "
+                      "program's folder: planting shows nothing on this host, so this test shows nothing";
+        FAIL() << "a program that imports UXTHEME by name did not load the planted uxtheme.dll (the stand-in "
+                  "never ran; the program got '"
+               << uxtheme << "'): planting shows nothing on this host, so this test shows nothing";
+    }
+    if (RunsUnderWine()) {
+        EXPECT_TRUE(FileExists(folder + "\\comctl32-was-loaded"))
+            << "a program that imports COMCTL32 by name did not load the planted comctl32.dll (it got '"
+            << comctl32 << "'): planting shows nothing under this Wine";
+    } else {
+        printf("[   NOTE   ] a program that imports COMCTL32 by name got %s\n", comctl32.c_str());
+    }
+    for (const char *loaded : {"comctl32-was-loaded", "uxtheme-was-loaded"})
+        DeleteFileA((folder + "\\" + loaded).c_str());
+
+    process = StartProgramFile("", exe);
+    HWND main = WaitForProcessWindow(process.dwProcessId, "VELDRANO");
+    ASSERT_NE(main, (HWND)NULL) << "no window from " << exe;
+    HWND status = FindWindowExA(main, NULL, STATUSCLASSNAMEA, NULL);
+    EXPECT_TRUE(status && IsWindowVisible(status)) << "no status bar";
+    EXPECT_NE(GetMenu(main), (HMENU)NULL) << "no menu bar";
+    PostMessageA(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(AnswerBox(process.dwProcessId, IDYES), Sjis("確認"));
+    EXPECT_EQ(WaitForExit(process.hProcess), 0u);
+    for (const char *loaded : {"comctl32-was-loaded", "uxtheme-was-loaded"})
+        EXPECT_FALSE(FileExists(folder + "\\" + loaded)) << "the planted DLL was loaded: " << loaded;
+
+    // Without COMCTL32 the start fails as any failed start does.
+    if (RunsUnderWine()) {
+        SetWineDllOrder("veldrano-dice.exe", {"comctl32"}, "");
+        process = StartProgramFile("", exe);
+        EXPECT_EQ(WaitForExit(process.hProcess), 0xFFFFFFFFu) << "-1 when the system's COMCTL32 is missing";
+        SetWineDllOrder("veldrano-dice.exe", {}, NULL);
+        SetWineDllOrder("imports_by_name.exe", {}, NULL);
+    }
+    for (const std::string &file : files)
+        DeleteFileA(file.c_str());
+    RemoveDirectoryA(folder.c_str());
+}
+
 // What the program file promises about itself, read from its headers as
 // Windows maps it, so that it holds for any toolchain and on a Windows host:
 // it imports only KnownDLLs, which Windows never looks for in the program's
@@ -248,15 +296,12 @@ TEST(ProgramFile, ImportsOnlyKnownDllsAndIsHardened)
     std::vector<std::string> known = {"kernel32.dll", "user32.dll", "gdi32.dll", "msvcrt.dll"};
     std::vector<std::string> hostKnown = HostKnownDlls();
     EXPECT_TRUE(RunsUnderWine() || !hostKnown.empty()) << "no KnownDLLs list in this Windows' registry";
-    auto listed = [](const std::vector<std::string> &list, const char *dll) {
-        return std::any_of(list.begin(), list.end(), [&](const std::string &k) { return !lstrcmpiA(k.c_str(), dll); });
-    };
     const IMAGE_DATA_DIRECTORY &imports = directory[IMAGE_DIRECTORY_ENTRY_IMPORT];
     ASSERT_NE(imports.VirtualAddress, 0u) << "no imports";
     for (auto *entry = (const IMAGE_IMPORT_DESCRIPTOR *)(base + imports.VirtualAddress); entry->Name; entry++) {
         const char *dll = (const char *)(base + entry->Name);
-        EXPECT_TRUE(listed(known, dll)) << "imports " << dll << ", which is not one of the KnownDLLs on the list";
-        EXPECT_TRUE(hostKnown.empty() || listed(hostKnown, dll))
+        EXPECT_TRUE(IsListed(known, dll)) << "imports " << dll << ", which is not one of the KnownDLLs on the list";
+        EXPECT_TRUE(hostKnown.empty() || IsListed(hostKnown, dll))
             << "imports " << dll << ", which is not among this host's KnownDLLs";
     }
     EXPECT_EQ(directory[IMAGE_DIRECTORY_ENTRY_DELAY_IMPORT].Size, 0u) << "delay-loads a DLL";

@@ -9,6 +9,8 @@
 
 #include <string.h>
 
+#include <atomic>
+#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -36,7 +38,8 @@ struct SeenBox {
     HICON icon;                // the visible icon, or NULL
 };
 std::vector<SeenBox> boxes;
-int boxAnswer = IDNO;  // taken when the box has that button, else OK
+std::atomic<int> boxesShown{0};  // boxes.size(), for another thread to watch
+std::atomic<int> boxAnswer{IDNO};  // taken when the box has that button, else OK
 HHOOK cbtHook;
 
 // Reads a message box's visible buttons and icon into `seen`.
@@ -64,7 +67,8 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
         SeenBox seen = {GetWindow(box, GW_OWNER), WindowText(box), text, {}, NULL};
         ReadBoxControls(box, seen);
         boxes.push_back(seen);
-        int answer = GetDlgItem(box, boxAnswer) ? boxAnswer : IDOK;
+        boxesShown++;
+        int answer = GetDlgItem(box, boxAnswer) ? boxAnswer.load() : IDOK;
         PostMessageA(box, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), (LPARAM)GetDlgItem(box, answer));
     }
     return CallNextHookEx(cbtHook, code, wParam, lParam);
@@ -73,6 +77,17 @@ LRESULT CALLBACK CbtProc(int code, WPARAM wParam, LPARAM lParam)
 bool LineIsPaintedSoon(HWND hwnd, const char *line)
 {
     return PumpUntil([&] { return LineIsPainted(hwnd, line); });
+}
+
+// Digits no roll gives, so that a roll shows even in the second of the
+// last one.
+void MarkDigits()
+{
+    for (int32_t &digit : DiceDigits) digit = -7;
+}
+bool MarkerDigitsKept()
+{
+    return DiceDigits[0] == -7 && DiceDigits[1] == -7 && DiceDigits[2] == -7 && DiceDigits[3] == -7;
 }
 
 // Each test leaves the digits as it found them.
@@ -102,17 +117,12 @@ protected:
         memcpy(DiceDigits, digitsBefore, sizeof digitsBefore);
     }
 
-    // Digits no roll gives, painted, so that a roll shows even in the
-    // second of the last one.
+    // The marker digits, painted.
     void ShowMarkerDigits()
     {
-        for (int32_t &digit : DiceDigits) digit = -7;
+        MarkDigits();
         InvalidateRect(hwnd, NULL, TRUE);
         UpdateWindow(hwnd);
-    }
-    static bool MarkerDigitsKept()
-    {
-        return DiceDigits[0] == -7 && DiceDigits[1] == -7 && DiceDigits[2] == -7 && DiceDigits[3] == -7;
     }
 
     // Rolls with one key press and returns the line of that second,
@@ -388,6 +398,194 @@ TEST_F(Start, FailsWithMinusOneWhenTheClassExistsAndRunsToZero)
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].owner, createdMain);
     EXPECT_FALSE(IsWindow(createdMain));
+}
+
+// Keys as a user types them: through the system's input (SendInput, with the
+// window in front) into WinMain's own loop, whose TranslateMessage turns
+// Alt+letter into the WM_SYSCHAR that opens a menu.  A typist thread types
+// and watches while this thread runs WinMain; the CBT hook answers the
+// boxes.  A plain key goes first, as the control: if it does not roll, the
+// host takes no typed input, and the test says so rather than pass.
+enum Effect { kMenuBarActive, kOpensMenu, kBringsBox };
+struct Stroke {
+    const char *name;
+    std::vector<WORD> keys;  // pressed in this order, released in reverse
+    Effect effect;
+};
+// Each sequence starts at the window with no menu open and ends in a box.
+const std::vector<std::vector<Stroke>> menuSequences = {
+    {{"Alt+F", {VK_MENU, 'F'}, kOpensMenu}, {"X", {'X'}, kBringsBox}},
+    {{"Alt+H", {VK_MENU, 'H'}, kOpensMenu}, {"U", {'U'}, kBringsBox}},
+    {{"Alt+H", {VK_MENU, 'H'}, kOpensMenu}, {"A", {'A'}, kBringsBox}},
+    {{"F10", {VK_F10}, kMenuBarActive}, {"Enter", {VK_RETURN}, kOpensMenu}, {"Enter", {VK_RETURN}, kBringsBox}},
+    {{"Alt+F4", {VK_MENU, VK_F4}, kBringsBox}},
+};
+
+std::atomic<HWND> typedMain{NULL};
+DWORD windowThread;
+std::vector<std::string> typistFailures;
+
+LRESULT CALLBACK MarkOnCreate(int code, WPARAM wParam, LPARAM lParam)
+{
+    if (IsMainWindowCreation(code, wParam)) {
+        MarkDigits();
+        typedMain = (HWND)wParam;
+    }
+    return CallNextHookEx(NULL, code, wParam, lParam);
+}
+
+bool WaitFor(std::function<bool()> done, DWORD timeoutMs = 3000)
+{
+    for (DWORD start = GetTickCount(); !done();) {
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+// Whether the window's thread has a window of the class: "#32768", shown,
+// for a menu that is open; "#32770", shown or not, for a message box that
+// has not yet returned.
+struct Held { const char *cls; bool shownOnly, found; };
+BOOL CALLBACK FindHeld(HWND hwnd, LPARAM param)
+{
+    Held *held = (Held *)param;
+    char cls[32];
+    if ((!held->shownOnly || IsWindowVisible(hwnd)) && GetClassNameA(hwnd, cls, sizeof cls) &&
+        !strcmp(cls, held->cls)) {
+        held->found = true;
+        return FALSE;
+    }
+    return TRUE;
+}
+bool ThreadHas(const char *cls, bool shownOnly)
+{
+    Held held = {cls, shownOnly, false};
+    EnumThreadWindows(windowThread, FindHeld, (LPARAM)&held);
+    return held.found;
+}
+bool MenuIsOpen() { return ThreadHas("#32768", true); }
+
+// Whether the window's thread is in menu mode, as after F10.
+bool InMenuMode()
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    return GetGUIThreadInfo(windowThread, &info) && (info.flags & GUI_INMENUMODE);
+}
+
+// Presses and releases the keys through the system's input; false, with
+// the reason, when the host takes none.
+bool Type(const std::vector<WORD> &keys, std::string &refusal)
+{
+    std::vector<INPUT> inputs;
+    for (int up = 0; up < 2; up++) {
+        for (size_t i = 0; i < keys.size(); i++) {
+            WORD key = up ? keys[keys.size() - 1 - i] : keys[i];
+            INPUT input = {};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wVk = key;
+            input.ki.wScan = (WORD)MapVirtualKeyA(key, MAPVK_VK_TO_VSC);
+            input.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
+            inputs.push_back(input);
+        }
+    }
+    UINT sent = SendInput((UINT)inputs.size(), inputs.data(), sizeof(INPUT));
+    if (sent == inputs.size()) return true;
+    refusal = "this host refuses injected input (SendInput sent " + std::to_string(sent) + " of " +
+              std::to_string(inputs.size()) + " key events, error " + std::to_string(GetLastError()) +
+              "), so no key was pressed as a user presses it";
+    return false;
+}
+
+void TypeAll(HWND hwnd)
+{
+    auto fail = [](const std::string &what) { typistFailures.push_back(what); };
+    SetForegroundWindow(hwnd);
+    if (!WaitFor([&] { return GetForegroundWindow() == hwnd; }))
+        return fail("this host did not bring the window to the front, so typed keys would reach another "
+                    "window: no key was pressed");
+    std::string refusal;
+    if (!Type({'A'}, refusal)) return fail(refusal);
+    if (!WaitFor([] { return !MarkerDigitsKept(); }))
+        return fail("a plain key typed into the window did not roll: this host takes no typed input, so the "
+                    "menu keys were not tried");
+
+    // Ready: the window in front, no menu open and the last box gone.
+    auto ready = [&] {
+        return GetForegroundWindow() == hwnd && !InMenuMode() && !MenuIsOpen() && !ThreadHas("#32770", false);
+    };
+    for (const std::vector<Stroke> &sequence : menuSequences) {
+        if (!WaitFor(ready))
+            return fail("before " + std::string(sequence[0].name) +
+                        ": the window was not in front with no menu or box open");
+        MarkDigits();  // this thread's write: the window's thread is waiting for input
+        std::string keys;
+        for (const Stroke &stroke : sequence) {
+            keys += (keys.empty() ? "" : ", then ") + std::string(stroke.name);
+            int shown = boxesShown;
+            if (!Type(stroke.keys, refusal)) return fail(refusal);
+            if (stroke.effect == kOpensMenu && !WaitFor(MenuIsOpen))
+                return fail(keys + " opened no menu");
+            if (stroke.effect == kMenuBarActive && !WaitFor(InMenuMode))
+                return fail(keys + " did not make the menu bar active");
+            if (stroke.effect == kBringsBox && !WaitFor([&] { return boxesShown > shown; }))
+                return fail(keys + " brought no message box");
+            if (!MarkerDigitsKept()) fail(keys + " rolled the dice");
+        }
+        if (!IsWindow(hwnd)) return fail("the window closed after " + keys + ", answered with No or OK");
+    }
+}
+
+// Types, then quits with Alt+F4 and Yes; or, where typing failed, closes
+// the window without keys so that WinMain returns.
+DWORD WINAPI Typist(LPVOID)
+{
+    HWND hwnd = NULL;
+    if (!WaitFor([&] { return (hwnd = typedMain) != NULL; }, 10000)) {
+        typistFailures.push_back("WinMain showed no window");
+        PostThreadMessageA(windowThread, WM_QUIT, 99, 0);
+        return 0;
+    }
+    TypeAll(hwnd);
+    boxAnswer = IDYES;
+    std::string refusal;
+    if (typistFailures.empty()) {
+        if (Type({VK_MENU, VK_F4}, refusal) && WaitFor([&] { return !IsWindow(hwnd); })) return 0;
+        typistFailures.push_back("Alt+F4 answered with Yes did not close the window");
+    }
+    PostMessageA(hwnd, WM_CLOSE, 0, 0);
+    if (!WaitFor([&] { return !IsWindow(hwnd); })) PostThreadMessageA(windowThread, WM_QUIT, 99, 0);
+    return 0;
+}
+
+TEST_F(Start, MenuKeysTypedAsAUserWorkTheMenusAndNeverRoll)
+{
+    int32_t digitsBefore[4];
+    memcpy(digitsBefore, DiceDigits, sizeof digitsBefore);
+    HINSTANCE instance = GetModuleHandleA(NULL);
+    UnregisterClassA("VELDRANO", instance);  // WinMain registers it
+    typedMain = NULL;
+    typistFailures.clear();
+    boxAnswer = IDNO;
+    windowThread = GetCurrentThreadId();
+    HHOOK marker = SetWindowsHookExA(WH_CBT, MarkOnCreate, NULL, windowThread);
+    HANDLE typist = CreateThread(NULL, 0, Typist, NULL, 0, NULL);
+    int exitCode = WinMain(instance, NULL, (LPSTR) "", SW_SHOWNORMAL);
+    UnhookWindowsHookEx(marker);
+    EXPECT_EQ(WaitForSingleObject(typist, 10000), WAIT_OBJECT_0);
+    CloseHandle(typist);
+    memcpy(DiceDigits, digitsBefore, sizeof digitsBefore);
+
+    for (const std::string &failure : typistFailures)
+        ADD_FAILURE() << failure;
+    std::vector<std::string> captions;
+    for (const SeenBox &box : boxes)
+        captions.push_back(box.caption);
+    EXPECT_EQ(captions, (std::vector<std::string>{Sjis("確認"), Sjis("使い方"), "About", Sjis("確認"), Sjis("確認"),
+                                                  Sjis("確認")}))
+        << "the boxes of Alt+F X, Alt+H U, Alt+H A, F10 Enter Enter, Alt+F4, and Alt+F4 to quit";
+    EXPECT_EQ(exitCode, 0);
 }
 
 }  // namespace
