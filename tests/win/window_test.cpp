@@ -10,7 +10,6 @@
 #include <string.h>
 
 #include <atomic>
-#include <functional>
 #include <random>
 #include <string>
 #include <vector>
@@ -434,15 +433,6 @@ LRESULT CALLBACK MarkOnCreate(int code, WPARAM wParam, LPARAM lParam)
     return CallNextHookEx(NULL, code, wParam, lParam);
 }
 
-bool WaitFor(std::function<bool()> done, DWORD timeoutMs = 3000)
-{
-    for (DWORD start = GetTickCount(); !done();) {
-        if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(20);
-    }
-    return true;
-}
-
 // Whether the window's thread has a window of the class: "#32768", shown,
 // for a menu that is open; "#32770", shown or not, for a message box that
 // has not yet returned.
@@ -502,12 +492,12 @@ void TypeAll(HWND hwnd)
 {
     auto fail = [](const std::string &what) { typistFailures.push_back(what); };
     SetForegroundWindow(hwnd);
-    if (!WaitFor([&] { return GetForegroundWindow() == hwnd; }))
+    if (!PumpUntil([&] { return GetForegroundWindow() == hwnd; }))
         return fail("this host did not bring the window to the front, so typed keys would reach another "
                     "window: no key was pressed");
     std::string refusal;
     if (!Type({'A'}, refusal)) return fail(refusal);
-    if (!WaitFor([] { return !MarkerDigitsKept(); }))
+    if (!PumpUntil([] { return !MarkerDigitsKept(); }))
         return fail("a plain key typed into the window did not roll: this host takes no typed input, so the "
                     "menu keys were not tried");
 
@@ -516,7 +506,7 @@ void TypeAll(HWND hwnd)
         return GetForegroundWindow() == hwnd && !InMenuMode() && !MenuIsOpen() && !ThreadHas("#32770", false);
     };
     for (const std::vector<Stroke> &sequence : menuSequences) {
-        if (!WaitFor(ready))
+        if (!PumpUntil(ready))
             return fail("before " + std::string(sequence[0].name) +
                         ": the window was not in front with no menu or box open");
         MarkDigits();  // this thread's write: the window's thread is waiting for input
@@ -525,11 +515,11 @@ void TypeAll(HWND hwnd)
             keys += (keys.empty() ? "" : ", then ") + std::string(stroke.name);
             int shown = boxesShown;
             if (!Type(stroke.keys, refusal)) return fail(refusal);
-            if (stroke.effect == kOpensMenu && !WaitFor(MenuIsOpen))
+            if (stroke.effect == kOpensMenu && !PumpUntil(MenuIsOpen))
                 return fail(keys + " opened no menu");
-            if (stroke.effect == kMenuBarActive && !WaitFor(InMenuMode))
+            if (stroke.effect == kMenuBarActive && !PumpUntil(InMenuMode))
                 return fail(keys + " did not make the menu bar active");
-            if (stroke.effect == kBringsBox && !WaitFor([&] { return boxesShown > shown; }))
+            if (stroke.effect == kBringsBox && !PumpUntil([&] { return boxesShown > shown; }))
                 return fail(keys + " brought no message box");
             if (!MarkerDigitsKept()) fail(keys + " rolled the dice");
         }
@@ -542,7 +532,7 @@ void TypeAll(HWND hwnd)
 DWORD WINAPI Typist(LPVOID)
 {
     HWND hwnd = NULL;
-    if (!WaitFor([&] { return (hwnd = typedMain) != NULL; }, 10000)) {
+    if (!PumpUntil([&] { return (hwnd = typedMain) != NULL; }, 10000)) {
         typistFailures.push_back("WinMain showed no window");
         PostThreadMessageA(windowThread, WM_QUIT, 99, 0);
         return 0;
@@ -551,11 +541,11 @@ DWORD WINAPI Typist(LPVOID)
     boxAnswer = IDYES;
     std::string refusal;
     if (typistFailures.empty()) {
-        if (Type({VK_MENU, VK_F4}, refusal) && WaitFor([&] { return !IsWindow(hwnd); })) return 0;
+        if (Type({VK_MENU, VK_F4}, refusal) && PumpUntil([&] { return !IsWindow(hwnd); })) return 0;
         typistFailures.push_back("Alt+F4 answered with Yes did not close the window");
     }
     PostMessageA(hwnd, WM_CLOSE, 0, 0);
-    if (!WaitFor([&] { return !IsWindow(hwnd); })) PostThreadMessageA(windowThread, WM_QUIT, 99, 0);
+    if (!PumpUntil([&] { return !IsWindow(hwnd); })) PostThreadMessageA(windowThread, WM_QUIT, 99, 0);
     return 0;
 }
 
